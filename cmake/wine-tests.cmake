@@ -1,0 +1,27 @@
+# Win32 tests run under Wine on a private desktop (virtual X display, window manager and Wine
+# prefix inside the build folder) that a setup test starts and a cleanup test stops.
+set(CYCLOWISP_DESKTOP_DIR ${CMAKE_BINARY_DIR}/desktop)
+
+add_test(NAME desktop.start COMMAND ${CMAKE_SOURCE_DIR}/scripts/desktop.sh start ${CYCLOWISP_DESKTOP_DIR})
+add_test(NAME desktop.stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/desktop.sh stop ${CYCLOWISP_DESKTOP_DIR})
+set_tests_properties(desktop.start PROPERTIES FIXTURES_SETUP desktop TIMEOUT 600)
+set_tests_properties(desktop.stop PROPERTIES FIXTURES_CLEANUP desktop)
+
+# A Windows test program (a target) run through the cross-compiling emulator, wine-run.sh.
+# The tests share one notification area and one registry, so they take turns.
+function(cyclowisp_wine_test target)
+  add_test(NAME ${target} COMMAND ${target} ${ARGN})
+  set_tests_properties(${target} PROPERTIES
+    FIXTURES_REQUIRED desktop
+    RESOURCE_LOCK desktop
+    ENVIRONMENT CYCLOWISP_DESKTOP=${CYCLOWISP_DESKTOP_DIR})
+endfunction()
+
+# A test driven from the Linux side (a script that uses the desktop too).
+function(cyclowisp_desktop_test name)
+  add_test(NAME ${name} COMMAND ${ARGN})
+  set_tests_properties(${name} PROPERTIES
+    FIXTURES_REQUIRED desktop
+    RESOURCE_LOCK desktop
+    ENVIRONMENT CYCLOWISP_DESKTOP=${CYCLOWISP_DESKTOP_DIR})
+endfunction()

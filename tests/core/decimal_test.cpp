@@ -1,0 +1,24 @@
+// Decimal text: the digits of the tooltip and the delay label.
+#include "core/decimal.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+TEST(Decimal, FormatsBaseTenWithoutPaddingAndReturnsTheEnd)
+{
+    const struct {
+        int32_t value;
+        const char* text;
+    } cases[] = {{0, "0"}, {5, "5"}, {37, "37"}, {100, "100"}, {-1, "-1"},
+                 {2147483647, "2147483647"}, {INT32_MIN, "-2147483648"}};
+    for (const auto& c : cases) {
+        char buffer[DECIMAL_CHARS + 4];
+        memset(buffer, 'x', sizeof buffer);
+        char* end = FormatDecimal(buffer, c.value);
+        EXPECT_EQ(std::string(buffer), c.text);
+        EXPECT_EQ(end, buffer + strlen(c.text));
+        EXPECT_EQ(buffer[DECIMAL_CHARS], 'x') << "wrote past the documented room for " << c.text;
+    }
+}
