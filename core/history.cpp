@@ -1,15 +1,7 @@
 // The usage history: a fixed ring of headroom values, oldest first from the oldest index.
 #include "core/history.h"
 
-namespace {
-// Static storage: all zeros until the first HistoryReset.
 UsageHistory g_history;
-}
-
-int HistoryWrap(int i)
-{
-    return (i + 1) % HISTORY_LENGTH;
-}
 
 void HistoryReset()
 {
@@ -26,22 +18,6 @@ int HistoryPush(int32_t headroom)
     g_history.ring[g_history.write] = headroom;
     g_history.write = HistoryWrap(g_history.write);
     return g_history.write;
-}
-
-void HistoryRewind()
-{
-    g_history.cursor = g_history.oldest;
-}
-
-int32_t HistoryPeek()
-{
-    return g_history.ring[g_history.cursor];
-}
-
-int HistoryStep()
-{
-    g_history.cursor = HistoryWrap(g_history.cursor);
-    return g_history.cursor;
 }
 
 int32_t HeadroomFromUsage(uint32_t usage)

@@ -6,7 +6,7 @@
 // One sample per graph column: three icons of 16 columns.
 constexpr int HISTORY_LENGTH = 48;
 
-// The ring and its three positions; one instance lives for the whole run (see history.cpp).
+// The ring and its three positions.
 struct UsageHistory {
     int32_t ring[HISTORY_LENGTH];
     int32_t oldest;  // slot of the oldest sample: where a scan starts
@@ -14,8 +14,15 @@ struct UsageHistory {
     int32_t cursor;  // the renderer's read position
 };
 
+// The one history of the run, defined in history.cpp; all zeros until the first HistoryReset.
+// Change it only through the functions below.
+extern UsageHistory g_history;
+
 // (i + 1) mod 48: the one step used for every index.
-int HistoryWrap(int i);
+inline int HistoryWrap(int i)
+{
+    return i == HISTORY_LENGTH - 1 ? 0 : i + 1;
+}
 
 // Fills the ring with the idle headroom 15; oldest := 0, write := 47. The cursor is left alone.
 void HistoryReset();
@@ -24,9 +31,22 @@ void HistoryReset();
 int HistoryPush(int32_t headroom);
 
 // A scan is HistoryRewind() followed by 48 x (HistoryPeek(), HistoryStep()), oldest first.
-void HistoryRewind();
-int32_t HistoryPeek();
-int HistoryStep();
+// Inline: the renderer runs a whole scan on every tick.
+inline void HistoryRewind()
+{
+    g_history.cursor = g_history.oldest;
+}
+
+inline int32_t HistoryPeek()
+{
+    return g_history.ring[g_history.cursor];
+}
+
+inline int HistoryStep()
+{
+    g_history.cursor = HistoryWrap(g_history.cursor);
+    return g_history.cursor;
+}
 
 // Empty pixel rows above the bar for a usage reading in percent: floor(2 * (100 - u) / 13),
 // with 100 - u taken modulo 2^32, so readings above 100 wrap to very large headrooms.
