@@ -54,7 +54,9 @@ WM_PID=$wm_pid
 ENV
   # shellcheck disable=SC1090
   . "$env_file"
-  # A persistent server saves every test program the server's start and the prefix's boot.
+  # A persistent server saves every test program the server's start and the prefix's boot. The
+  # server refuses to start in a prefix folder that does not exist yet; wineboot fills it.
+  mkdir -p "$WINEPREFIX"
   wineserver -p </dev/null >"$dir/wineserver.log" 2>&1
   wineboot -i </dev/null >"$dir/wineboot.log" 2>&1
   echo "desktop ready on $DISPLAY, prefix $WINEPREFIX"
