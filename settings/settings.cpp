@@ -1,0 +1,97 @@
+// The sampling delay: the slider holds it, the label and the timer follow it, HKCU stores it.
+#include "settings/settings.h"
+
+#include <commctrl.h>
+
+#include "core/decimal.h"
+#include "res/resource.h"
+
+namespace {
+
+const char kKeyName[] = "Software\\Cyclowisp";
+const char kValueName[] = "Delay";
+char kKeyClass[] = " ";  // RegCreateKeyExA takes the class as a non-const string
+const int kDefaultPos = 5;
+
+LRESULT SendToSlider(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return SendMessageA(GetDlgItem(hwnd, IDC_DELAY), message, wParam, lParam);
+}
+
+int DelayPos(HWND hwnd)
+{
+    return static_cast<int>(SendToSlider(hwnd, TBM_GETPOS, 0, 0));
+}
+
+}  // namespace
+
+void InitDelaySlider(HWND hwnd, int pos)
+{
+    SendToSlider(hwnd, TBM_SETRANGE, FALSE, MAKELONG(1, 50));
+    SendToSlider(hwnd, TBM_SETTICFREQ, 5, 1);
+    // The trackbar clamps pos to its range; the label, the timer and a save use what it kept.
+    SendToSlider(hwnd, TBM_SETPOS, TRUE, pos);
+    ShowDelayText(hwnd);
+}
+
+void ShowDelayText(HWND hwnd)
+{
+    const int pos = DelayPos(hwnd);
+    char text[2 * DECIMAL_CHARS];
+    char* end = FormatDecimal(text, pos / 10);
+    *end++ = '.';
+    FormatDecimal(end, pos % 10);
+    SetDlgItemTextA(hwnd, IDC_DELAYTEXT, text);
+}
+
+void ArmSampleTimer(HWND hwnd)
+{
+    // Setting timer 0 again replaces the running one, so the new period counts from now.
+    const UINT period = static_cast<UINT>(DelayPos(hwnd)) * 100u;
+    if (period != 0) SetTimer(hwnd, 0, period, nullptr);
+}
+
+void LoadDelay(HWND hwnd)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeyName, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        // Zeroed and checked for exactly 4 bytes: a shorter REG_DWORD would leave bytes that
+        // were never written, and is no valid delay.
+        DWORD type = 0;
+        DWORD value = 0;
+        DWORD size = sizeof value;
+        const LONG status = RegQueryValueExA(key, kValueName, nullptr, &type,
+                                             reinterpret_cast<BYTE*>(&value), &size);
+        RegCloseKey(key);
+        if (status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value) {
+            // No range check here: an out-of-range value is clamped by the slider and the
+            // stored value stays as the user left it.
+            InitDelaySlider(hwnd, static_cast<int>(value));
+            return;
+        }
+    }
+    // Missing, unreadable or mistyped: use the default and store it at once.
+    InitDelaySlider(hwnd, kDefaultPos);
+    SaveDelay(hwnd);
+}
+
+void SaveDelay(HWND hwnd)
+{
+    HKEY key;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKeyName, 0, kKeyClass, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, &disposition) != ERROR_SUCCESS) {
+        return;
+    }
+    // An existing key is written through a handle that asks for no more than writing.
+    if (disposition == REG_OPENED_EXISTING_KEY) {
+        RegCloseKey(key);
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeyName, 0, KEY_WRITE, &key) != ERROR_SUCCESS) {
+            return;
+        }
+    }
+    const DWORD pos = static_cast<DWORD>(DelayPos(hwnd));
+    RegSetValueExA(key, kValueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&pos),
+                   sizeof pos);
+    RegCloseKey(key);
+}

@@ -1,0 +1,551 @@
+// The linked resources read back as data: dialog templates, menu, icon group and version block.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/win32/meter_dialog_fixture.h"
+
+namespace {
+
+const WORD kEnglishUS = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+struct Resource {
+    const BYTE* data = nullptr;
+    DWORD size = 0;
+};
+
+Resource Find(LPCSTR type, WORD id)
+{
+    HMODULE module = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceExA(module, type, MAKEINTRESOURCEA(id), kEnglishUS);
+    if (!found) return {};
+    return {static_cast<const BYTE*>(LockResource(LoadResource(module, found))),
+            SizeofResource(module, found)};
+}
+
+// Reads the pieces of a dialog template in order.
+class TemplateReader {
+public:
+    explicit TemplateReader(const BYTE* p) : start_(p), p_(p) {}
+
+    template <typename T>
+    T Get()
+    {
+        T v;
+        std::memcpy(&v, p_, sizeof v);
+        p_ += sizeof v;
+        return v;
+    }
+
+    // A string or an ordinal; an ordinal of a predefined class becomes its name, others "#n".
+    std::string SzOrOrd()
+    {
+        WORD first = Get<WORD>();
+        if (first == 0xFFFF) {
+            WORD ord = Get<WORD>();
+            static const char* const classes[] = {"BUTTON", "EDIT", "STATIC",
+                                                  "LISTBOX", "SCROLLBAR", "COMBOBOX"};
+            if (ord >= 0x80 && ord <= 0x85) return classes[ord - 0x80];
+            return "#" + std::to_string(ord);
+        }
+        std::string s;
+        for (WORD c = first; c != 0; c = Get<WORD>()) s += char(c);  // our texts are ASCII
+        return s;
+    }
+
+    void AlignDword()
+    {
+        while ((p_ - start_) % 4) ++p_;
+    }
+
+    void Skip(size_t n) { p_ += n; }
+
+private:
+    const BYTE* start_;
+    const BYTE* p_;
+};
+
+// Class names compare without case, as Windows looks them up: windres writes every class name
+// given as a string in capitals, "MSCTLS_TRACKBAR32" for the slider.
+struct Item {
+    DWORD style;
+    DWORD exStyle;
+    short x, y, cx, cy;
+    int id;
+    std::string cls;
+    std::string text;
+
+    bool operator==(const Item& o) const
+    {
+        return style == o.style && exStyle == o.exStyle && x == o.x && y == o.y && cx == o.cx &&
+               cy == o.cy && id == o.id && lstrcmpiA(cls.c_str(), o.cls.c_str()) == 0 &&
+               text == o.text;
+    }
+};
+
+std::ostream& operator<<(std::ostream& os, const Item& i)
+{
+    return os << "{style 0x" << std::hex << i.style << " ex 0x" << i.exStyle << std::dec << " "
+              << i.x << "," << i.y << "," << i.cx << "," << i.cy << " id " << i.id << " "
+              << i.cls << " \"" << i.text << "\"}";
+}
+
+struct Dialog {
+    bool extended = false;
+    DWORD style = 0, exStyle = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    std::string menu, cls, caption;
+    WORD pointSize = 0, weight = 0;
+    BYTE italic = 0, charset = 0;
+    std::string font;
+    std::vector<Item> items;
+};
+
+Dialog ParseDialog(const BYTE* data)
+{
+    Dialog d;
+    TemplateReader r(data);
+    WORD count;
+    d.extended = reinterpret_cast<const WORD*>(data)[1] == 0xFFFF;
+    if (d.extended) {
+        r.Skip(4 + 4);  // version, signature, help id
+        d.exStyle = r.Get<DWORD>();
+        d.style = r.Get<DWORD>();
+    } else {
+        d.style = r.Get<DWORD>();
+        d.exStyle = r.Get<DWORD>();
+    }
+    count = r.Get<WORD>();
+    d.x = r.Get<short>();
+    d.y = r.Get<short>();
+    d.cx = r.Get<short>();
+    d.cy = r.Get<short>();
+    d.menu = r.SzOrOrd();
+    d.cls = r.SzOrOrd();
+    d.caption = r.SzOrOrd();
+    if (d.style & DS_SETFONT) {
+        d.pointSize = r.Get<WORD>();
+        if (d.extended) {
+            d.weight = r.Get<WORD>();
+            d.italic = r.Get<BYTE>();
+            d.charset = r.Get<BYTE>();
+        }
+        d.font = r.SzOrOrd();
+    }
+    for (WORD i = 0; i < count; ++i) {
+        r.AlignDword();
+        Item item;
+        if (d.extended) {
+            r.Skip(4);  // help id
+            item.exStyle = r.Get<DWORD>();
+            item.style = r.Get<DWORD>();
+        } else {
+            item.style = r.Get<DWORD>();
+            item.exStyle = r.Get<DWORD>();
+        }
+        item.x = r.Get<short>();
+        item.y = r.Get<short>();
+        item.cx = r.Get<short>();
+        item.cy = r.Get<short>();
+        item.id = d.extended ? int(r.Get<DWORD>()) : short(r.Get<WORD>());
+        item.cls = r.SzOrOrd();
+        item.text = r.SzOrOrd();
+        r.Skip(r.Get<WORD>());  // creation data
+        d.items.push_back(item);
+    }
+    return d;
+}
+
+const DWORD kChild = WS_CHILD | WS_VISIBLE;
+
+BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD lang, LONG_PTR langs)
+{
+    reinterpret_cast<std::set<WORD>*>(langs)->insert(lang);
+    return TRUE;
+}
+
+TEST(Resources, AreAllInEnglishUS)
+{
+    const struct {
+        LPCSTR type;
+        WORD id;
+    } cases[] = {{RT_DIALOG, IDD_METER}, {RT_DIALOG, IDD_ABOUT}, {RT_MENU, IDR_POPUP},
+                 {RT_GROUP_ICON, IDI_APP}, {RT_ICON, 1}, {RT_ICON, 2}, {RT_VERSION, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << reinterpret_cast<uintptr_t>(c.type)
+                                        << " id " << c.id);
+        std::set<WORD> langs;
+        EnumResourceLanguagesA(GetModuleHandleA(nullptr), c.type, MAKEINTRESOURCEA(c.id),
+                               CollectLanguage, reinterpret_cast<LONG_PTR>(&langs));
+        EXPECT_EQ(langs, std::set<WORD>{kEnglishUS});
+    }
+}
+
+TEST(Resources, MeterDialogIsAClassicTemplateAsLaidOut)
+{
+    const Resource res = Find(RT_DIALOG, IDD_METER);
+    ASSERT_NE(res.data, nullptr);
+    const Dialog d = ParseDialog(res.data);
+
+    EXPECT_FALSE(d.extended);
+    EXPECT_EQ(d.style, DWORD(WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_SETFONT |
+                             DS_MODALFRAME | DS_SETFOREGROUND | DS_CENTER))
+        << std::hex << d.style;
+    EXPECT_EQ(d.exStyle, 0u);
+    EXPECT_EQ((std::vector<short>{d.x, d.y, d.cx, d.cy}), (std::vector<short>{0, 0, 167, 58}));
+    EXPECT_EQ(d.menu, "");
+    EXPECT_EQ(d.cls, "");
+    EXPECT_EQ(d.caption, "Cyclowisp");
+    EXPECT_EQ(d.pointSize, 8);
+    EXPECT_EQ(d.font, "MS Sans Serif");
+
+    const DWORD button = kChild | WS_TABSTOP | BS_PUSHBUTTON;
+    const DWORD label = kChild | WS_GROUP | SS_LEFT;
+    const std::vector<Item> expected = {
+        {button, 0, 112, 22, 50, 14, IDC_HIDE, "BUTTON", "&Hide"},
+        {label, 0, 39, 13, 20, 8, -1, "STATIC", "Delay:"},
+        {kChild | ES_READONLY | ES_AUTOHSCROLL, 0, 61, 13, 15, 12, IDC_DELAYTEXT, "EDIT", ""},
+        {kChild | SS_ICON | WS_DISABLED, 0, 6, 4, 18, 20, -1, "STATIC", "#102"},
+        {button, 0, 112, 6, 50, 14, IDCANCEL, "BUTTON", "E&xit"},
+        {kChild | WS_TABSTOP | TBS_AUTOTICKS | TBS_HORZ, 0, 5, 31, 100, 15, IDC_DELAY,
+         "msctls_trackbar32", "Slider1"},
+        {label, 0, 77, 13, 29, 8, -1, "STATIC", "Seconds"},
+        {button, 0, 112, 38, 50, 14, IDC_SETDEFAULT, "BUTTON", "&Set Default"},
+    };
+    EXPECT_EQ(d.items, expected);
+}
+
+TEST(Resources, AboutBoxIsAnExtendedTemplateAsLaidOut)
+{
+    const Resource res = Find(RT_DIALOG, IDD_ABOUT);
+    ASSERT_NE(res.data, nullptr);
+    const Dialog d = ParseDialog(res.data);
+
+    EXPECT_TRUE(d.extended);
+    EXPECT_EQ(d.style, DWORD(WS_POPUP | WS_CAPTION | DS_SETFONT | DS_MODALFRAME))
+        << std::hex << d.style;
+    EXPECT_EQ(d.exStyle, 0u);
+    EXPECT_EQ((std::vector<short>{d.x, d.y, d.cx, d.cy}), (std::vector<short>{0, 0, 239, 58}));
+    EXPECT_EQ(d.caption, "About Cyclowisp");
+    EXPECT_EQ(d.pointSize, 8);
+    EXPECT_EQ(d.weight, 0);
+    EXPECT_EQ(d.italic, 0);
+    EXPECT_EQ(d.charset, 1);
+    EXPECT_EQ(d.font, "MS Sans Serif");
+
+    const DWORD label = kChild | WS_GROUP | SS_LEFT;
+    const std::vector<Item> expected = {
+        {kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 193, 37, 39, 14, IDOK, "BUTTON", "&OK"},
+        {kChild | SS_ICON | WS_DISABLED, WS_EX_TRANSPARENT, 7, 7, 21, 20, -1, "STATIC", "#102"},
+        {label, 0, 37, 14, 92, 8, -1, "STATIC", "Cyclowisp Version 1.00.0101"},
+        {label, 0, 37, 23, 106, 8, -1, "STATIC", "(C) 2026 The Cyclowisp authors"},
+        {label, 0, 37, 35, 137, 8, -1, "STATIC", "Contact: see the README file"},
+    };
+    EXPECT_EQ(d.items, expected);
+}
+
+TEST(Resources, BothDialogsCreateTheirControls)
+{
+    WNDCLASSA trackbar;
+    ASSERT_TRUE(GetClassInfoA(nullptr, TRACKBAR_CLASSA, &trackbar))
+        << "the trackbar class is not registered, so the meter dialog cannot be created";
+
+    HWND meter = CreateMeterDialog();
+    ASSERT_NE(meter, nullptr) << "error " << GetLastError();
+    char cls[64] = "";
+    GetClassNameA(GetDlgItem(meter, IDC_DELAY), cls, sizeof cls);
+    EXPECT_STREQ(cls, "msctls_trackbar32");
+    GetClassNameA(GetDlgItem(meter, IDC_DELAYTEXT), cls, sizeof cls);
+    EXPECT_STRCASEEQ(cls, "Edit");
+    EXPECT_EQ(GetWindowLongA(meter, GWL_STYLE) & WS_POPUP, 0);
+
+    HWND about = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT),
+                                    nullptr, CountingDlgProc, 0);
+    ASSERT_NE(about, nullptr) << "error " << GetLastError();
+
+    // The icon controls found the application icon.
+    for (HWND dlg : {meter, about}) {
+        HWND icon = FindWindowExA(dlg, nullptr, "Static", nullptr);
+        while (icon && !(GetWindowLongA(icon, GWL_STYLE) & SS_ICON)) {
+            icon = FindWindowExA(dlg, icon, "Static", nullptr);
+        }
+        ASSERT_NE(icon, nullptr);
+        EXPECT_NE(SendMessageA(icon, STM_GETICON, 0, 0), 0);
+    }
+    DestroyWindow(about);
+    DestroyWindow(meter);
+}
+
+BOOL CALLBACK CheckLabelFits(HWND control, LPARAM)
+{
+    char cls[16] = "", text[128] = "";
+    GetClassNameA(control, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Static") != 0 || (GetWindowLongA(control, GWL_STYLE) & SS_ICON)) {
+        return TRUE;
+    }
+    GetWindowTextA(control, text, sizeof text);
+    RECT client;
+    GetClientRect(control, &client);
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    SIZE extent;
+    GetTextExtentPoint32A(dc, text, lstrlenA(text), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    // Wine's stand-in for "MS Sans Serif" runs a few percent wider than the original font, so
+    // "Delay:" overflows its line by a pixel here; a text that wraps loses a whole word.
+    EXPECT_LE(extent.cx, client.right * 105 / 100)
+        << "\"" << text << "\" is " << extent.cx << " px on a line of " << client.right;
+    return TRUE;
+}
+
+TEST(Resources, LabelsFitOnTheirOneLine)
+{
+    for (WORD id : {IDD_METER, IDD_ABOUT}) {
+        SCOPED_TRACE(id);
+        HWND dlg = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), nullptr,
+                                      CountingDlgProc, 0);
+        ASSERT_NE(dlg, nullptr) << "error " << GetLastError();
+        EnumChildWindows(dlg, CheckLabelFits, 0);
+        DestroyWindow(dlg);
+    }
+}
+
+TEST(Resources, PopupMenuHoldsTheFourItems)
+{
+    HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_POPUP));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(GetMenuItemCount(menu), 1);
+    char text[64] = "?";
+    GetMenuStringA(menu, 0, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "");
+    HMENU popup = GetSubMenu(menu, 0);
+    ASSERT_NE(popup, nullptr);
+
+    const struct {
+        UINT id;
+        const char* text;
+        bool separator;
+    } expected[] = {
+        {IDM_PROPERTIES, "&Properties for Cyclowisp", false},
+        {IDM_ABOUT, "&About Cyclowisp", false},
+        {0, "", true},
+        {IDCANCEL, "E&xit", false},
+    };
+    ASSERT_EQ(GetMenuItemCount(popup), 4);
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_SUBMENU;
+        text[0] = '\0';
+        info.dwTypeData = text;
+        info.cch = sizeof text;
+        ASSERT_TRUE(GetMenuItemInfoA(popup, i, TRUE, &info));
+        EXPECT_EQ(info.wID, expected[i].id);
+        EXPECT_EQ((info.fType & MFT_SEPARATOR) != 0, expected[i].separator);
+        if (!expected[i].separator) {
+            EXPECT_STREQ(text, expected[i].text);
+            EXPECT_EQ(info.fState, 0u) << "no item is disabled, checked or default";
+        }
+        EXPECT_EQ(info.hSubMenu, nullptr);
+    }
+    DestroyMenu(menu);
+}
+
+#pragma pack(push, 2)
+struct GroupIconEntry {
+    BYTE width, height, colours, reserved;
+    WORD planes, bitCount;
+    DWORD bytes;
+    WORD id;
+};
+#pragma pack(pop)
+
+TEST(Resources, IconGroupHoldsTwoSixteenColourImages)
+{
+    const Resource group = Find(RT_GROUP_ICON, IDI_APP);
+    ASSERT_NE(group.data, nullptr);
+    const WORD* header = reinterpret_cast<const WORD*>(group.data);
+    EXPECT_EQ(header[0], 0);  // reserved
+    EXPECT_EQ(header[1], 1);  // icons
+    ASSERT_EQ(header[2], 2);
+    ASSERT_EQ(group.size, 6 + 2 * sizeof(GroupIconEntry));
+    GroupIconEntry entries[2];
+    std::memcpy(entries, group.data + 6, sizeof entries);
+
+    const int sizes[] = {32, 16};
+    for (int i = 0; i < 2; ++i) {
+        const GroupIconEntry& e = entries[i];
+        SCOPED_TRACE(sizes[i]);
+        EXPECT_EQ(e.width, sizes[i]);
+        EXPECT_EQ(e.height, sizes[i]);
+        EXPECT_EQ(e.colours, 16);
+        EXPECT_EQ(e.planes, 1);
+        EXPECT_EQ(e.bitCount, 4);
+
+        const Resource image = Find(RT_ICON, e.id);
+        ASSERT_NE(image.data, nullptr);
+        EXPECT_EQ(image.size, e.bytes);
+        BITMAPINFOHEADER bih;
+        std::memcpy(&bih, image.data, sizeof bih);
+        EXPECT_EQ(bih.biWidth, sizes[i]);
+        EXPECT_EQ(bih.biHeight, 2 * sizes[i]) << "colour bits and AND mask";
+        EXPECT_EQ(bih.biPlanes, 1);
+        EXPECT_EQ(bih.biBitCount, 4);
+        EXPECT_EQ(bih.biCompression, DWORD(BI_RGB));
+        // Header, 16 palette entries, 4-bit colour rows and 1-bit mask rows, each padded to 4 bytes.
+        const DWORD maskRow = (sizes[i] / 8 + 3) / 4 * 4;
+        EXPECT_EQ(image.size, 40u + 16 * 4 + sizes[i] * sizes[i] / 2 + sizes[i] * maskRow);
+        // Standard palette: black, light grey at 7, dark grey at 8, white at 15.
+        const RGBQUAD* palette = reinterpret_cast<const RGBQUAD*>(image.data + 40);
+        const COLORREF probe[][2] = {{0, RGB(0, 0, 0)},
+                                     {7, RGB(0xC0, 0xC0, 0xC0)},
+                                     {8, RGB(0x80, 0x80, 0x80)},
+                                     {15, RGB(0xFF, 0xFF, 0xFF)}};
+        for (const auto& p : probe) {
+            const RGBQUAD& q = palette[p[0]];
+            EXPECT_EQ(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue), p[1]) << "palette entry " << p[0];
+        }
+    }
+}
+
+// Pixels of a loaded icon, top row first: the AND mask and the colour bits as 0x00RRGGBB.
+struct IconPixels {
+    int size;
+    std::vector<bool> transparent;
+    std::vector<DWORD> colour;
+
+    bool RowTransparent(int y) const
+    {
+        for (int x = 0; x < size; ++x) {
+            if (!transparent[y * size + x]) return false;
+        }
+        return true;
+    }
+    DWORD At(int x, int y) const { return colour[y * size + x] & 0xFFFFFF; }
+};
+
+IconPixels ReadIcon(int size)
+{
+    IconPixels px{size, {}, {}};
+    HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
+                                               MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, size, size,
+                                               LR_DEFAULTCOLOR));
+    if (!icon) return px;
+    ICONINFO info;
+    GetIconInfo(icon, &info);
+    HDC dc = GetDC(nullptr);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = size;
+    bi.bmiHeader.biHeight = -size;  // top-down
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> mask(size * size);
+    px.colour.resize(size * size);
+    GetDIBits(dc, info.hbmMask, 0, size, mask.data(), &bi, DIB_RGB_COLORS);
+    GetDIBits(dc, info.hbmColor, 0, size, px.colour.data(), &bi, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    for (DWORD m : mask) px.transparent.push_back((m & 0xFFFFFF) != 0);
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
+    DestroyIcon(icon);
+    return px;
+}
+
+TEST(Resources, IconIsARaisedFrameBetweenTransparentRows)
+{
+    const struct {
+        int size, above, below;
+    } cases[] = {{32, 8, 8}, {16, 3, 4}};
+    const DWORD white = 0xFFFFFF, black = 0, lightGrey = 0xC0C0C0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        const IconPixels px = ReadIcon(c.size);
+        ASSERT_EQ(px.transparent.size(), size_t(c.size * c.size)) << "icon not loaded";
+        const int top = c.above, bottom = c.size - c.below - 1;
+        for (int y = 0; y < c.size; ++y) {
+            EXPECT_EQ(px.RowTransparent(y), y < top || y > bottom) << "row " << y;
+        }
+        // No transparent pixel inside the frame.
+        for (int y = top; y <= bottom; ++y) {
+            for (int x = 0; x < c.size; ++x) ASSERT_FALSE(px.transparent[y * c.size + x]);
+        }
+        EXPECT_EQ(px.At(0, top), white) << "top-left";
+        EXPECT_EQ(px.At(0, top + 2), white) << "left edge";
+        EXPECT_EQ(px.At(c.size - 1, bottom), black) << "bottom-right";
+        EXPECT_EQ(px.At(c.size - 1, top + 2), black) << "right edge";
+        EXPECT_EQ(px.At(c.size / 2, bottom), black) << "bottom edge";
+        EXPECT_EQ(px.At(3, top + 3), lightGrey) << "field";
+    }
+}
+
+TEST(Resources, VersionBlockCarriesTheFixedFieldsAndStrings)
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    DWORD ignored;
+    const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+    ASSERT_NE(size, 0u) << "no version block in " << path;
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, block.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
+    ASSERT_EQ(len, sizeof *fixed);
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwFileFlagsMask, 0x3Fu);
+    EXPECT_EQ(fixed->dwFileFlags, DWORD(VS_FF_PRIVATEBUILD | VS_FF_SPECIALBUILD));
+    EXPECT_EQ(fixed->dwFileOS, DWORD(VOS_NT_WINDOWS32));
+    EXPECT_EQ(fixed->dwFileType, DWORD(VFT_APP));
+    EXPECT_EQ(fixed->dwFileSubtype, 0u);
+    EXPECT_EQ(fixed->dwFileDateMS, 0u);
+    EXPECT_EQ(fixed->dwFileDateLS, 0u);
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &len));
+    ASSERT_EQ(len, 4u);
+    EXPECT_EQ(translation[0], 0x0407);
+    EXPECT_EQ(translation[1], 0x04b0);
+
+    const struct {
+        const char* key;
+        const char* value;
+    } strings[] = {
+        {"Comments", "Contact: see the README file"},
+        {"CompanyName", "The Cyclowisp authors"},
+        {"FileDescription", "Cyclowisp Application File"},
+        {"FileVersion", "1.00.0101"},
+        {"InternalName", "Cyclowisp"},
+        {"LegalCopyright", "Copyright (C) 2026 The Cyclowisp authors"},
+        {"OriginalFilename", "cyclowis.exe"},
+        {"PrivateBuild", "0101"},
+        {"ProductName", "Cyclowisp"},
+        {"ProductVersion", "1.00.0101"},
+        {"SpecialBuild", "0101"},
+    };
+    for (const auto& s : strings) {
+        SCOPED_TRACE(s.key);
+        char* value = nullptr;
+        const std::string query = std::string("\\StringFileInfo\\040704b0\\") + s.key;
+        ASSERT_TRUE(VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&value),
+                                   &len));
+        EXPECT_STREQ(value, s.value);
+    }
+}
+
+}  // namespace

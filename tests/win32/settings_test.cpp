@@ -1,0 +1,303 @@
+// The sampling delay on the real meter dialog, with the real HKEY_CURRENT_USER of the Wine prefix.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "settings/settings.h"
+#include "tests/win32/meter_dialog_fixture.h"
+
+namespace {
+
+const char kKey[] = "Software\\Cyclowisp";
+
+using Bytes = std::vector<BYTE>;
+
+Bytes DwordBytes(DWORD v)
+{
+    return Bytes{BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)};
+}
+
+struct RegValue {
+    std::string name;
+    DWORD type;
+    Bytes data;
+};
+
+// The key's values, or nothing when the key is missing.
+struct KeyState {
+    bool exists = false;
+    std::vector<RegValue> values;
+};
+
+KeyState ReadKey()
+{
+    KeyState state;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return state;
+    state.exists = true;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD nameLen = sizeof name;
+        BYTE data[1024];
+        DWORD size = sizeof data;
+        DWORD type = 0;
+        if (RegEnumValueA(key, i, name, &nameLen, nullptr, &type, data, &size) != ERROR_SUCCESS) {
+            break;
+        }
+        state.values.push_back({name, type, Bytes(data, data + size)});
+    }
+    RegCloseKey(key);
+    return state;
+}
+
+void WriteKey(const KeyState& state)
+{
+    RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+    if (!state.exists) return;
+    HKEY key;
+    char keyClass[] = " ";
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, keyClass, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (const RegValue& v : state.values) {
+        RegSetValueExA(key, v.name.c_str(), 0, v.type, v.data.data(), DWORD(v.data.size()));
+    }
+    RegCloseKey(key);
+}
+
+const RegValue* FindDelay(const KeyState& state)
+{
+    for (const RegValue& v : state.values) {
+        if (v.name == "Delay") return &v;
+    }
+    return nullptr;
+}
+
+std::string KeyClass()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
+    char cls[64] = "";
+    DWORD len = sizeof cls;
+    RegQueryInfoKeyA(key, cls, &len, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return cls;
+}
+
+// Each test starts without the key and a fresh meter dialog, and leaves the key as it found it.
+class Delay : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved_ = ReadKey();
+        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+        dlg_ = CreateMeterDialog();
+        ASSERT_NE(dlg_, nullptr) << "meter dialog not created, error " << GetLastError();
+    }
+
+    void TearDown() override
+    {
+        if (dlg_) DestroyWindow(dlg_);
+        WriteKey(saved_);
+    }
+
+    int Pos() const { return int(SendDlgItemMessageA(dlg_, IDC_DELAY, TBM_GETPOS, 0, 0)); }
+
+    std::string Label() const
+    {
+        char text[64] = "";
+        GetDlgItemTextA(dlg_, IDC_DELAYTEXT, text, sizeof text);
+        return text;
+    }
+
+    KeyState saved_;
+    HWND dlg_ = nullptr;
+};
+
+TEST_F(Delay, FirstRunShowsHalfASecondAndStoresIt)
+{
+    LoadDelay(dlg_);
+
+    EXPECT_EQ(Pos(), 5);
+    EXPECT_EQ(Label(), "0.5");
+    const KeyState after = ReadKey();
+    ASSERT_TRUE(after.exists);
+    const RegValue* delay = FindDelay(after);
+    ASSERT_NE(delay, nullptr);
+    EXPECT_EQ(delay->type, DWORD(REG_DWORD));
+    EXPECT_EQ(delay->data, DwordBytes(5));
+    EXPECT_EQ(KeyClass(), " ");
+}
+
+TEST_F(Delay, StoredValueIsUsedClampedOrReplacedByTheDefault)
+{
+    const struct {
+        const char* what;
+        DWORD type;
+        Bytes data;
+        int pos;
+        const char* label;
+        bool rewritten;
+    } cases[] = {
+        {"0", REG_DWORD, DwordBytes(0), 1, "0.1", false},
+        {"37", REG_DWORD, DwordBytes(37), 37, "3.7", false},
+        {"200", REG_DWORD, DwordBytes(200), 50, "5.0", false},
+        {"0xFFFFFFFF, -1 to the slider", REG_DWORD, DwordBytes(0xFFFFFFFFu), 1, "0.1", false},
+        {"a string", REG_SZ, Bytes{'3', '7', 0}, 5, "0.5", true},
+        {"a 2-byte REG_DWORD", REG_DWORD, Bytes{37, 0}, 5, "0.5", true},
+        {"8 bytes of binary", REG_BINARY, Bytes{37, 0, 0, 0, 0, 0, 0, 0}, 5, "0.5", true},
+        {"4 bytes of binary", REG_BINARY, DwordBytes(37), 5, "0.5", true},
+        {"an empty REG_DWORD", REG_DWORD, Bytes{}, 5, "0.5", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const KeyState before{true, {{"Delay", c.type, c.data}}};
+        WriteKey(before);
+        SendDlgItemMessageA(dlg_, IDC_DELAY, TBM_SETPOS, TRUE, 20);
+
+        LoadDelay(dlg_);
+
+        EXPECT_EQ(Pos(), c.pos);
+        EXPECT_EQ(Label(), c.label);
+        const KeyState after = ReadKey();
+        const RegValue* delay = FindDelay(after);
+        ASSERT_NE(delay, nullptr);
+        if (c.rewritten) {
+            EXPECT_EQ(delay->type, DWORD(REG_DWORD));
+            EXPECT_EQ(delay->data, DwordBytes(5));
+        } else {
+            EXPECT_EQ(delay->type, c.type);
+            EXPECT_EQ(delay->data, c.data);
+        }
+    }
+}
+
+TEST_F(Delay, KeyWithoutTheValueGetsTheDefault)
+{
+    WriteKey(KeyState{true, {{"Other", REG_SZ, Bytes{'x', 0}}}});
+
+    LoadDelay(dlg_);
+
+    EXPECT_EQ(Pos(), 5);
+    const KeyState after = ReadKey();
+    const RegValue* delay = FindDelay(after);
+    ASSERT_NE(delay, nullptr);
+    EXPECT_EQ(delay->data, DwordBytes(5));
+    EXPECT_EQ(after.values.size(), 2u) << "the other value must stay";
+}
+
+TEST_F(Delay, SliderKeepsOneToFiftyAndTheLabelShowsSeconds)
+{
+    const struct {
+        int requested;
+        int pos;
+        const char* label;
+    } cases[] = {
+        {1, 1, "0.1"}, {5, 5, "0.5"}, {10, 10, "1.0"}, {37, 37, "3.7"}, {50, 50, "5.0"},
+        {0, 1, "0.1"}, {51, 50, "5.0"}, {-7, 1, "0.1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.requested);
+        InitDelaySlider(dlg_, c.requested);
+        EXPECT_EQ(Pos(), c.pos);
+        EXPECT_EQ(Label(), c.label);
+    }
+    EXPECT_EQ(SendDlgItemMessageA(dlg_, IDC_DELAY, TBM_GETRANGEMIN, 0, 0), 1);
+    EXPECT_EQ(SendDlgItemMessageA(dlg_, IDC_DELAY, TBM_GETRANGEMAX, 0, 0), 50);
+    // Automatic ticks every 5 positions between the two ends: 6, 11, ... 46, and the ends.
+    EXPECT_EQ(SendDlgItemMessageA(dlg_, IDC_DELAY, TBM_GETNUMTICS, 0, 0), 11);
+
+    // The label follows the slider, not what was last set through InitDelaySlider.
+    SendDlgItemMessageA(dlg_, IDC_DELAY, TBM_SETPOS, TRUE, 23);
+    ShowDelayText(dlg_);
+    EXPECT_EQ(Label(), "2.3");
+}
+
+TEST_F(Delay, SaveStoresTheSliderPositionCreatingOrOverwriting)
+{
+    const struct {
+        const char* what;
+        KeyState before;
+        int requested;
+        DWORD stored;
+        size_t values;  // in the key afterwards
+    } cases[] = {
+        {"no key", KeyState{}, 23, 23, 1},
+        {"a string and another value", KeyState{true, {{"Delay", REG_SZ, Bytes{'x', 0}},
+                                                       {"Other", REG_DWORD, DwordBytes(9)}}},
+         23, 23, 2},
+        {"a REG_DWORD, slider clamped", KeyState{true, {{"Delay", REG_DWORD, DwordBytes(7)}}},
+         200, 50, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteKey(c.before);
+        InitDelaySlider(dlg_, c.requested);
+
+        SaveDelay(dlg_);
+
+        const KeyState after = ReadKey();
+        ASSERT_TRUE(after.exists);
+        EXPECT_EQ(after.values.size(), c.values);
+        const RegValue* delay = FindDelay(after);
+        ASSERT_NE(delay, nullptr);
+        EXPECT_EQ(delay->type, DWORD(REG_DWORD));
+        EXPECT_EQ(delay->data, DwordBytes(c.stored));
+        EXPECT_EQ(KeyClass(), " ");
+    }
+}
+
+TEST_F(Delay, MovingTheSliderStoresNothing)
+{
+    LoadDelay(dlg_);
+    SendDlgItemMessageA(dlg_, IDC_DELAY, TBM_SETPOS, TRUE, 20);
+    ShowDelayText(dlg_);
+    ArmSampleTimer(dlg_);
+
+    const KeyState after = ReadKey();
+    const RegValue* delay = FindDelay(after);
+    ASSERT_NE(delay, nullptr);
+    EXPECT_EQ(delay->data, DwordBytes(5));
+}
+
+TEST_F(Delay, TimerZeroTicksAtThePositionsPeriod)
+{
+    for (int pos : {2, 5}) {
+        SCOPED_TRACE(pos);
+        InitDelaySlider(dlg_, pos);
+        g_timer0Ticks = 0;
+        const DWORD start = GetTickCount();
+        ArmSampleTimer(dlg_);
+
+        ASSERT_TRUE(PumpUntil([] { return g_timer0Ticks >= 3; }, 30000))
+            << "ticks in 30 s: " << g_timer0Ticks;
+        // Three periods at least; a loose bound, since a busy machine only makes ticks late.
+        const DWORD elapsed = GetTickCount() - start;
+        EXPECT_GE(elapsed, DWORD(3 * pos * 100 * 8 / 10)) << "3 ticks after " << elapsed << " ms";
+    }
+    EXPECT_EQ(g_otherTimerTicks, 0);
+}
+
+TEST_F(Delay, ArmingAgainReplacesTheRunningTimer)
+{
+    InitDelaySlider(dlg_, 1);
+    ArmSampleTimer(dlg_);
+    ASSERT_TRUE(PumpUntil([] { return g_timer0Ticks >= 1; }, 30000)) << "no tick at 100 ms";
+
+    // Re-armed at 5 s: the 100 ms timer must be gone, so no tick arrives for a while.
+    InitDelaySlider(dlg_, 50);
+    ArmSampleTimer(dlg_);
+    MSG msg;
+    while (PeekMessageA(&msg, dlg_, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+    }
+    g_timer0Ticks = 0;
+    PumpFor(1500);
+    EXPECT_LT(g_timer0Ticks, 2) << "the 100 ms timer still runs";
+}
+
+}  // namespace
