@@ -44,7 +44,7 @@ start() {
 export DISPLAY=$display
 export WINEPREFIX=$dir/wineprefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d'
 # Only read where Wine's 32-bit loader runs under qemu's i386 emulator: a guest address space just
 # above 2 GiB puts the emulated stack where Wine's start-up reserves little, which makes a start
 # take seconds instead of a minute.
