@@ -1,0 +1,25 @@
+// Wine's notification area as a user sees it: its icon windows and the pixels of their icons.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The window Wine shows the notification icons in when no desktop tray runs on the display
+// ("Wine System Tray"), or null. It exists only once an icon has been added, and hides while
+// it holds none.
+HWND FindWineTray();
+
+// The tray's icon windows, left to right: the order in which their icons were added.
+std::vector<HWND> TrayIconWindows();
+
+// The icons as they are on the screen, left to right, each 16 rows of 16 characters ending in
+// '\n': '#' black, '.' the tray's background (a transparent pixel), '?' any other colour. The
+// tray is repainted first, because Wine draws a changed icon over the old one without erasing
+// it; the pixels come from the screen, so the tray must not be covered. Empty without a tray.
+std::vector<std::string> CaptureTrayIcons();
+
+// Icons first..first+count-1 of a capture side by side: 16 rows of 16 x count characters.
+// A message saying how many icons there were when the capture has fewer.
+std::string SideBySide(const std::vector<std::string>& icons, size_t first, size_t count);
