@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 top=$PWD
 
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j2 --target cyclowis
+cmake --build --preset windows -j2 --target cyclowis traytool
 exe=$top/build/windows/cyclowis.exe
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
@@ -30,9 +30,16 @@ tray_wait_icons 3 || { echo "the meter's icons did not appear" >&2; exit 1; }
 sleep "${RUN_SECONDS:-6}"
 
 shot=$top/build/windows/tray.png
-tray_screenshot "$shot" 8
+tray_screenshot "$shot" 8 3
 echo "Notification area after ${RUN_SECONDS:-6} s, enlarged 8x: $shot"
 
-tray_menu_command 0 x   # right button on icon 0, then the Exit item's mnemonic
-wait "$meter"
-echo "cyclowis.exe ended with exit code $?"
+tray_menu_command 0 2   # right button on icon 0, then a click on the Exit item
+for _ in $(seq 300); do kill -0 "$meter" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$meter" 2>/dev/null; then
+  echo "the meter did not end through its Exit command" >&2
+  kill "$meter"
+  exit 1
+fi
+code=0
+wait "$meter" || code=$?
+echo "cyclowis.exe ended with exit code $code"

@@ -1,6 +1,7 @@
-# Shell functions for Wine's notification area on the private desktop ("Wine System Tray").
-# Source desktop.env first. Icons sit left to right in the order they were added, in 20-pixel
-# slots, each 16x16 icon 2 pixels in from its slot's corner.
+# Shell functions for Wine's notification area and the meter's windows on a private desktop
+# ("Wine System Tray"). Source desktop.env first. Icons sit left to right in the order they were
+# added, in 20-pixel slots, each 16x16 icon 2 pixels in from its slot's corner. The helper
+# traytool.exe comes from the build (TRAY_TOOL overrides where).
 
 tray_tool=${TRAY_TOOL:-$(dirname "${BASH_SOURCE[0]}")/../build/windows/tests/tools/traytool.exe}
 
@@ -24,20 +25,42 @@ tray_wait_icons() {
   return 1
 }
 
-# Repaints the tray and saves it as OUT, enlarged SCALE times with no smoothing.
+# Runs one traytool command and prints its answer without the leading "ok"; fails on "err".
+tray_command() {
+  local answer
+  answer=$(wine "$tray_tool" "$@" | tr -d '\r') || { echo "traytool $*: $answer" >&2; return 1; }
+  echo "${answer#ok}"
+}
+
+# Repaints the tray and saves it as OUT, enlarged SCALE times with no smoothing; with SLOTS, only
+# the first SLOTS icon slots.
 tray_screenshot() {
-  local out=$1 scale=${2:-1} x y w h
-  wine "$tray_tool" repaint
+  local out=$1 scale=${2:-1} slots=${3:-} x y w h
+  tray_command repaint >/dev/null
   read -r x y w h < <(tray_geometry)
+  [ -n "$slots" ] && w=$((20 * slots))
   # Capturing the root and cropping is dependable where capturing the window alone is not.
   import -window root -crop "${w}x${h}+${x}+${y}" +repage -filter point -resize "$((scale * 100))%" "$out"
 }
 
-# Presses the right button over icon ICON (0, 1, 2), then types KEY into the popup menu.
+# Saves the window titled TITLE, with the window manager's frame, as OUT.
+window_screenshot() {
+  local out=$1 title=$2 id x y w h left right top bottom
+  id=$(xdotool search --onlyvisible --name "^${title}\$" | head -n1)
+  [ -n "$id" ] || { echo "no window titled $title" >&2; return 1; }
+  read -r x y w h < <(xwininfo -id "$id" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
+                                              /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}')
+  IFS=', ' read -r left right top bottom < <(xprop -id "$id" _NET_FRAME_EXTENTS | sed 's/.*= //')
+  import -window root -crop "$((w + left + right))x$((h + top + bottom))+$((x - left))+$((y - top))" +repage "$out"
+}
+
+# Presses the right button over icon ICON (0, 1, 2), then clicks item ITEM of the popup menu:
+# 0 Properties, 1 About, 2 Exit. A click, not a key: the menu's owner is not the foreground
+# window, so the keyboard goes to the tray.
 tray_menu_command() {
-  local icon=$1 key=$2 x y w h
+  local icon=$1 item=$2 x y w h
   read -r x y w h < <(tray_geometry)
   xdotool mousemove $((x + 20 * icon + 10)) $((y + 10)) click 3
-  sleep 1
-  xdotool key "$key"
+  read -r x y < <(tray_command menuitem "$item")
+  xdotool mousemove "$x" "$y" click 1
 }

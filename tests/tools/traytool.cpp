@@ -1,18 +1,325 @@
-// Test and screenshot helper run under Wine beside the meter: repaints Wine's notification area
-// so that a capture shows what the icons hold now, not pixels left over from earlier pictures.
+// Test and screenshot helper run under Wine beside the meter: finds and pokes the meter's windows,
+// its notification icons, the shared registry values, and repaints Wine's notification area.
+//   traytool repaint           one command from the command line, then exit
+//   traytool                   commands from stdin, one per line, one answer line each on stdout
+// Every Wine start costs seconds, so test drivers keep one traytool running and talk to it.
+// Answers start with "ok" or "err"; window handles are printed and read as 0x-prefixed hex.
 #include <windows.h>
+#include <shellapi.h>
 
+#include "tests/win32/tray_capture.h"
+
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
-int main(int argc, char** argv)
+namespace {
+
+std::string Hex(ULONG_PTR value)
 {
-    if (argc == 2 && strcmp(argv[1], "repaint") == 0) {
+    char text[24];
+    snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(value));
+    return text;
+}
+
+std::string Handle(HWND hwnd) { return Hex(reinterpret_cast<ULONG_PTR>(hwnd)); }
+
+struct WindowSearch {
+    const char* className;
+    const char* title;  // null: any title
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param)
+{
+    auto& search = *reinterpret_cast<WindowSearch*>(param);
+    char cls[64] = "", text[128] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (strcmp(cls, search.className) != 0) return TRUE;
+    if (search.title) {
+        GetWindowTextA(hwnd, text, sizeof text);
+        if (strcmp(text, search.title) != 0) return TRUE;
+    }
+    search.found.push_back(hwnd);
+    return TRUE;
+}
+
+// Top-level windows of a class with an exact title, hidden ones included, in z-order.
+std::vector<HWND> FindTopLevel(const char* className, const char* title)
+{
+    WindowSearch search{className, title, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string List(const std::vector<HWND>& windows)
+{
+    std::string out = "ok";
+    for (HWND hwnd : windows) out += " " + Handle(hwnd);
+    return out;
+}
+
+// The icon record with only the identity filled in: the owner window and the icon number.
+NOTIFYICONDATAA IconRecord(HWND owner, UINT id)
+{
+    NOTIFYICONDATAA record = {};
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;  // 88, the size of the classic ANSI record
+    record.hWnd = owner;
+    record.uID = id;
+    return record;
+}
+
+constexpr char kStatKey[] = "PerfStats\\StatData";
+constexpr char kStatValue[] = "KERNEL\\CPUUsage";
+constexpr char kSettingsKey[] = "Software\\Cyclowisp";
+
+// Writes the usage sample the meter reads on every tick, or removes it ("none").
+std::string SetUsage(const char* arg)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_DYN_DATA, kStatKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return "err cannot open the sample key";
+    LONG status;
+    if (strcmp(arg, "none") == 0) {
+        status = RegDeleteValueA(key, kStatValue);
+        if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
+    } else {
+        DWORD usage = strtoul(arg, nullptr, 0);
+        status = RegSetValueExA(key, kStatValue, 0, REG_BINARY, reinterpret_cast<BYTE*>(&usage), 4);
+    }
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? "ok" : "err status " + std::to_string(status);
+}
+
+// The stored delay: "ok none", or "ok <type> <first four bytes as a number> <size>".
+std::string ReadDelay()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "ok none";
+    DWORD type = 0, value = 0, size = sizeof value;
+    LONG status = RegQueryValueExA(key, "Delay", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    if (status == ERROR_FILE_NOT_FOUND) return "ok none";
+    if (status != ERROR_SUCCESS) return "err status " + std::to_string(status);
+    return "ok " + std::to_string(type) + " " + std::to_string(value) + " " + std::to_string(size);
+}
+
+std::string ClearSettings()
+{
+    LONG status = RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? "ok" : "err status " + std::to_string(status);
+}
+
+std::string State(HWND hwnd)
+{
+    if (!IsWindow(hwnd)) return "ok exists=0";
+    RECT rc;
+    GetWindowRect(hwnd, &rc);
+    char text[256];
+    snprintf(text, sizeof text, "ok exists=1 visible=%d iconic=%d enabled=%d foreground=%d owner=%s rect=%ld,%ld,%ld,%ld",
+             IsWindowVisible(hwnd) ? 1 : 0, IsIconic(hwnd) ? 1 : 0, IsWindowEnabled(hwnd) ? 1 : 0,
+             GetForegroundWindow() == hwnd ? 1 : 0, Handle(GetWindow(hwnd, GW_OWNER)).c_str(), rc.left, rc.top,
+             rc.right, rc.bottom);
+    return text;
+}
+
+// Visible popup menus; the window manager keeps hidden menu windows around.
+std::vector<HWND> ShownMenus()
+{
+    std::vector<HWND> shown;
+    for (HWND hwnd : FindTopLevel("#32768", nullptr))
+        if (IsWindowVisible(hwnd)) shown.push_back(hwnd);
+    return shown;
+}
+
+// Vertical centres (screen coordinates) of the lines of text in a window as the screen shows it:
+// bands of rows holding dark pixels, 4 pixels in from the edges. Bands less than 3 rows apart (a
+// mnemonic's underline) are one line. A menu's separator is a grey line and holds no text.
+std::vector<int> TextLines(HWND hwnd)
+{
+    RECT rc;
+    GetWindowRect(hwnd, &rc);
+    const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    std::vector<int> lines;
+    if (width <= 8 || height <= 8) return lines;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        if (BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY)) {
+            GdiFlush();
+            const DWORD* pixels = static_cast<const DWORD*>(bits);
+            int top = -1, bottom = -1;
+            for (int y = 4; y < height - 4; ++y) {
+                bool dark = false;
+                for (int x = 4; x < width - 4 && !dark; ++x) {
+                    const DWORD p = pixels[y * width + x];
+                    dark = (p & 0xFF) < 96 && ((p >> 8) & 0xFF) < 96 && ((p >> 16) & 0xFF) < 96;
+                }
+                if (!dark) continue;
+                if (top >= 0 && y - bottom > 3) {
+                    lines.push_back(rc.top + (top + bottom) / 2);
+                    top = -1;
+                }
+                if (top < 0) top = y;
+                bottom = y;
+            }
+            if (top >= 0) lines.push_back(rc.top + (top + bottom) / 2);
+        }
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return lines;
+}
+
+// Where to click item N of the open popup menu, counting only items with text (separators are
+// skipped): found on the screen, which does not depend on the menu's metrics. Waits for the menu
+// to open and draw, up to 10 s.
+std::string MenuItemPoint(int n)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::vector<HWND> menus = ShownMenus();
+        if (!menus.empty()) {
+            std::vector<int> lines = TextLines(menus[0]);
+            RECT rc;
+            GetWindowRect(menus[0], &rc);
+            if (n < static_cast<int>(lines.size()))
+                return "ok " + std::to_string(rc.left + (rc.right - rc.left) / 3) + " " + std::to_string(lines[n]);
+        }
+        Sleep(100);
+    }
+    return "err no menu with item " + std::to_string(n);
+}
+
+HWND ParseHandle(const char* text) { return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(strtoul(text, nullptr, 0))); }
+
+ULONG_PTR ParseNumber(const char* text) { return static_cast<ULONG_PTR>(strtoul(text, nullptr, 0)); }
+
+std::string Run(std::vector<const char*> words)
+{
+    if (words.empty()) return "err empty command";
+    const std::string cmd = words[0];
+    const size_t n = words.size() - 1;
+    auto arg = [&](size_t i) { return words[i]; };
+
+    if (cmd == "repaint" && n == 0) {
         // Wine's tray paints a new icon over the old one without erasing; a full repaint with
         // erase from any process of the prefix clears what the current icons do not cover.
         HWND tray = FindWindowA(nullptr, "Wine System Tray");
-        if (!tray) return 1;
+        if (!tray) return "err no tray window";
         RedrawWindow(tray, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        return 0;
+        return "ok";
     }
-    return 2;
+    if (cmd == "trayicons" && n == 0) {
+        // Every icon of the tray as read back from the screen, left to right, each as its 16
+        // rows joined by '/': '#' black, '.' transparent, '?' any other colour.
+        std::string out = "ok";
+        for (std::string picture : CaptureTrayIcons()) {
+            picture.pop_back();
+            for (char& c : picture)
+                if (c == '\n') c = '/';
+            out += " " + picture;
+        }
+        return out;
+    }
+    if (cmd == "iconrects" && n == 0) {
+        // Screen rectangles of the tray's icons, left to right: where a click on icon n lands.
+        std::string out = "ok";
+        for (HWND icon : TrayIconWindows()) {
+            RECT rc;
+            GetWindowRect(icon, &rc);
+            out += " " + std::to_string(rc.left) + "," + std::to_string(rc.top) + "," + std::to_string(rc.right) +
+                   "," + std::to_string(rc.bottom);
+        }
+        return out;
+    }
+    if (cmd == "meters" && n == 0) return List(FindTopLevel("#32770", "Cyclowisp"));
+    if (cmd == "abouts" && n == 0) return List(FindTopLevel("#32770", "About Cyclowisp"));
+    if (cmd == "menus" && n == 0) return List(ShownMenus());
+    if (cmd == "menuitem" && n == 1) return MenuItemPoint(static_cast<int>(ParseNumber(arg(1))));
+    if (cmd == "state" && n == 1) return State(ParseHandle(arg(1)));
+    if (cmd == "item" && n == 2) return "ok " + Handle(GetDlgItem(ParseHandle(arg(1)), static_cast<int>(ParseNumber(arg(2)))));
+    if (cmd == "text" && n == 1) {
+        // WM_GETTEXT, not GetWindowText: for another process's window the latter returns the
+        // caption kept by the window manager, not what an edit control holds.
+        char text[256] = "";
+        DWORD_PTR length = 0;
+        if (!SendMessageTimeoutA(ParseHandle(arg(1)), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                                 SMTO_ABORTIFHUNG, 5000, &length))
+            return "err no answer";
+        return std::string("ok ") + text;
+    }
+    if (cmd == "send" && n == 4) {
+        // With a time-out, so that a meter stuck in a modal loop cannot stall the driver.
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutA(ParseHandle(arg(1)), static_cast<UINT>(ParseNumber(arg(2))), ParseNumber(arg(3)),
+                                 static_cast<LPARAM>(ParseNumber(arg(4))), SMTO_ABORTIFHUNG, 5000, &result))
+            return "err no answer";
+        return "ok " + std::to_string(static_cast<long>(result));
+    }
+    if (cmd == "post" && n == 4) {
+        return PostMessageA(ParseHandle(arg(1)), static_cast<UINT>(ParseNumber(arg(2))), ParseNumber(arg(3)),
+                            static_cast<LPARAM>(ParseNumber(arg(4))))
+                   ? "ok"
+                   : "err post failed";
+    }
+    if (cmd == "icon" && n == 2) {
+        // A modify that changes nothing succeeds exactly when the shell still holds the icon.
+        NOTIFYICONDATAA record = IconRecord(ParseHandle(arg(1)), static_cast<UINT>(ParseNumber(arg(2))));
+        return Shell_NotifyIconA(NIM_MODIFY, &record) ? "ok 1" : "ok 0";
+    }
+    if (cmd == "delicon" && n == 2) {
+        NOTIFYICONDATAA record = IconRecord(ParseHandle(arg(1)), static_cast<UINT>(ParseNumber(arg(2))));
+        return Shell_NotifyIconA(NIM_DELETE, &record) ? "ok" : "err delete failed";
+    }
+    if (cmd == "taskbarcreated" && n == 0) {
+        // What a newly started shell does: tell every top-level window that the icons are gone.
+        UINT message = RegisterWindowMessageA("TaskbarCreated");
+        return message && PostMessageA(HWND_BROADCAST, message, 0, 0) ? "ok" : "err broadcast failed";
+    }
+    if (cmd == "usage" && n == 1) return SetUsage(arg(1));
+    if (cmd == "delay" && n == 0) return ReadDelay();
+    if (cmd == "cleardelay" && n == 0) return ClearSettings();
+    return "err unknown command: " + cmd;
+}
+
+std::vector<const char*> Split(char* line)
+{
+    std::vector<const char*> words;
+    for (char* word = strtok(line, " \t\r\n"); word; word = strtok(nullptr, " \t\r\n")) words.push_back(word);
+    return words;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc > 1) {
+        std::string answer = Run(std::vector<const char*>(argv + 1, argv + argc));
+        puts(answer.c_str());
+        return answer.compare(0, 2, "ok") == 0 ? 0 : 1;
+    }
+    char line[1024];
+    while (fgets(line, sizeof line, stdin)) {
+        std::vector<const char*> words = Split(line);
+        if (words.size() == 1 && strcmp(words[0], "quit") == 0) break;
+        std::string answer = Run(words);
+        fputs((answer + "\n").c_str(), stdout);
+        fflush(stdout);
+    }
+    return 0;
 }

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Makes the README's pictures in a private virtual desktop: docs/tray.png (the graph in the
+# notification area, enlarged), docs/dialog.png and docs/about.png (the meter dialog and the About
+# box as windows). The graph is fed a fixed series of readings through the sample value, so the
+# picture shows the same curve whatever the machine is doing.
+#   screenshots.sh [BUILD_DIR]   default: the windows preset's build/windows
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+
+if [ $# -ge 1 ]; then
+  build=$(cd "$1" && pwd)
+else
+  cmake --preset windows >/dev/null
+  build=$top/build/windows
+fi
+cmake --build "$build" -j2 --target cyclowis traytool
+exe=$build/cyclowis.exe
+export TRAY_TOOL=$build/tests/tools/traytool.exe
+
+desk=$build/shots-desktop
+scripts/desktop.sh start "$desk" >/dev/null
+meter=
+tool=
+cleanup() {
+  [ -n "$tool" ] && kill "$tool" 2>/dev/null
+  [ -n "$meter" ] && kill "$meter" 2>/dev/null
+  scripts/desktop.sh stop "$desk"
+}
+trap cleanup EXIT
+# shellcheck disable=SC1091
+. "$desk/desktop.env"
+. scripts/tray.sh
+
+# One traytool for the whole series: every Wine start costs seconds.
+coproc TOOL { wine "$TRAY_TOOL"; }
+tool=$TOOL_PID
+ask() {
+  local answer
+  echo "$*" >&"${TOOL[1]}"
+  read -r answer <&"${TOOL[0]}"
+  answer=${answer%$'\r'}
+  [ "${answer:0:2}" = ok ] || { echo "traytool $*: $answer" >&2; return 1; }
+  echo "${answer#ok }"
+}
+
+# The first run's state: no stored delay (0.5 s), and the graph's baseline until readings come.
+ask cleardelay >/dev/null
+ask usage 0 >/dev/null
+wine "$exe" &
+meter=$!
+tray_wait_icons 3 || { echo "the meter's icons did not appear" >&2; exit 1; }
+
+# 48 readings at the meter's pace, one per 0.5 s tick: a quiet start, a burst, a long job.
+readings=(2 3 2 5 4 8 3 2 12 35 60 82 95 100 88 64 40 22 12 8 5 4 6 9 15 28 45 58 66 71 74 72 76 79 75 70
+          73 77 80 78 74 52 30 18 11 7 5 3)
+for reading in "${readings[@]}"; do
+  ask usage "$reading" >/dev/null
+  sleep 0.5
+done
+tray_screenshot docs/tray.png 8 3
+
+hwnd=$(ask meters)
+ask post "$hwnd" 0x111 108 0 >/dev/null  # WM_COMMAND, Properties: show the dialog
+for _ in $(seq 100); do xdotool search --onlyvisible --name '^Cyclowisp$' >/dev/null && break; sleep 0.1; done
+sleep 1
+window_screenshot docs/dialog.png Cyclowisp
+
+ask post "$hwnd" 0x111 106 0 >/dev/null  # WM_COMMAND, About
+for _ in $(seq 100); do xdotool search --onlyvisible --name '^About Cyclowisp$' >/dev/null && break; sleep 0.1; done
+sleep 1
+window_screenshot docs/about.png "About Cyclowisp"
+about=$(ask abouts)
+ask post "$about" 0x111 1 0 >/dev/null   # WM_COMMAND, OK
+
+ask post "$hwnd" 0x111 2 0 >/dev/null    # WM_COMMAND, Exit
+wait "$meter"
+meter=
+echo "quit" >&"${TOOL[1]}"
+wait "$tool" || true
+tool=
+echo "Made docs/tray.png, docs/dialog.png and docs/about.png"

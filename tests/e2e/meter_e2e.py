@@ -1,0 +1,338 @@
+#!/usr/bin/env python3
+# The whole program under Wine, driven as the shell and a person would: window messages to the
+# meter dialog, real mouse and keyboard input through the X server, and the tray's pixels.
+#   meter_e2e.py --exe cyclowis.exe --tool traytool.exe [unittest arguments]
+# Needs CYCLOWISP_DESKTOP (a desktop started by scripts/desktop.sh). Every program start costs
+# seconds here, so one running meter serves most checks in order, and only the ways of ending
+# the program start a copy each.
+import argparse
+import subprocess
+import sys
+import time
+import unittest
+
+from harness import (IDC_DELAY, IDC_HIDE, IDC_SETDEFAULT, IDCANCEL, IDM_ABOUT, IDOK, REG_DWORD, SC_CLOSE,
+                     SC_MINIMIZE, SC_RESTORE, WM_COMMAND, WM_SYSCOMMAND, Meter, Probe, Screen, desktop_environment,
+                     headrooms, wait_for)
+
+EXE = TOOL = None
+
+BASELINE = ["." * 16] * 15 + ["#" * 16]
+
+# Usage readings fed through the sample value, and the headroom each draws.
+IDLE, HALF, HIGH, LOW, FULL = 0, 50, 90, 20, 100
+HEADROOM = {IDLE: 15, HALF: 7, HIGH: 1, LOW: 12, FULL: 0}
+
+# The popup menu's items with text, top to bottom.
+MENU_PROPERTIES, MENU_ABOUT, MENU_EXIT = 0, 1, 2
+
+
+def newest_run(columns, value):
+    """How many columns at the newest end of the graph show this headroom."""
+    n = 0
+    for h in reversed(columns):
+        if h != value:
+            break
+        n += 1
+    return n
+
+
+class Desktop(unittest.TestCase):
+    """What every test here needs: the desktop, the helper under Wine, and meters to clean up."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.env = desktop_environment()
+        cls.screen = Screen(cls.env)
+        cls.probe = Probe(TOOL, cls.env)
+        cls.meters = []
+        # A scratch state: no stored delay, and an idle reading so that the graph keeps its
+        # baseline until a test feeds other samples.
+        cls.probe("cleardelay")
+        cls.probe("usage", IDLE)
+
+    @classmethod
+    def tearDownClass(cls):
+        for meter in cls.meters:
+            meter.kill()
+        cls.probe("cleardelay")
+        cls.probe("usage", "none")
+        cls.probe.close()
+
+    @classmethod
+    def start_meter(cls, *args):
+        meter = Meter(EXE, cls.env, cls.probe, args)
+        cls.meters.append(meter)
+        return meter
+
+    # --- the tray -----------------------------------------------------------------------------
+
+    def graph(self):
+        """The 48 columns of the first meter's graph as headroom values, oldest first."""
+        return headrooms(self.probe.tray_icons()[:3])
+
+    def wait_graph(self, what, condition, timeout=30):
+        """Waits until condition(columns) holds; returns the columns."""
+        last = []
+
+        def check():
+            last[:] = self.graph()
+            return condition(last)
+
+        try:
+            wait_for(what, check, timeout=timeout, interval=0.3)
+        except AssertionError:
+            self.fail("graph never showed %s; last columns: %s" % (what, last))
+        return last
+
+    # --- the meter's windows ------------------------------------------------------------------
+
+    def assert_stays_hidden(self, meter, seconds):
+        """Polls for SECONDS that neither Windows nor the X server show the dialog."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            state = meter.state()
+            self.assertEqual(state["visible"], 0, "the meter dialog became visible")
+            self.assertEqual(self.screen.shown_x_windows("Cyclowisp"), [], "the dialog's X window is mapped")
+            time.sleep(0.25)
+
+    def wait_state(self, meter, what, **expected):
+        """Waits until the dialog's state has the expected fields; returns the state."""
+        def matching():
+            state = meter.state()
+            return state if all(state.get(k) == v for k, v in expected.items()) else None
+        return wait_for(what, matching)
+
+    def double_click_icon(self, slot):
+        self.screen.double_click(*self.probe.icon_centre(slot))
+
+    def show_by_double_click(self, meter, slot=0):
+        self.double_click_icon(slot)
+        self.wait_state(meter, "the dialog to show after a double click", visible=1)
+
+    def click_control(self, dialog, control):
+        left, top, right, bottom = self.probe.rect(self.probe.item(dialog, control))
+        self.screen.click((left + right) // 2, (top + bottom) // 2)
+
+    def activate(self, dialog):
+        """Clicks an empty spot of the dialog's client area, as a person does before typing."""
+        left, top, right, bottom = self.probe.rect(dialog)
+        self.screen.click(left + 8, bottom - 8)
+        time.sleep(0.5)
+
+    def menu_command(self, meter, item, slot=0):
+        """Right button over an icon, then a click on a menu item."""
+        self.screen.click(*self.probe.icon_centre(slot), button=3)
+        menu = wait_for("the popup menu", lambda: self.probe.windows("menus"))[0]
+        self.assertEqual(self.probe.state(menu)["owner"], meter.hwnd, "whose menu opened")
+        self.screen.click(*self.probe.menu_item(item))
+        wait_for("the menu to close", lambda: not self.probe.windows("menus"), timeout=10)
+
+    def assert_ends_cleanly(self, meter):
+        # What the user sees. (Wine's shell also drops the icons of a destroyed window, so the
+        # deletion itself is checked by the icon module's own tests, with the window alive.)
+        self.assertEqual(meter.wait_exit(), 0, "exit code")
+        self.assertEqual(self.probe.icons(meter.hwnd), [False] * 3, "icons left in the notification area")
+
+
+class RunningMeter(Desktop):
+    """One meter, started once, through a user's session. The tests run in name order and each
+    brings the dialog into the state it needs."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.meter = cls.start_meter()
+
+    def test_01_starts_hidden_with_three_baseline_icons(self):
+        self.assert_stays_hidden(self.meter, 5)
+        self.assertEqual(self.meter.icons(), [True] * 3)
+        self.assertEqual(self.probe.tray_icons(), [BASELINE] * 3)
+        self.assertEqual(self.meter.delay_label(), "0.5")
+
+    def test_02_samples_scroll_in_from_the_right(self):
+        self.probe("usage", HALF)
+        self.wait_graph("two half-load columns", lambda c: newest_run(c, HEADROOM[HALF]) >= 2)
+        self.probe("usage", HIGH)
+        columns = self.wait_graph("a high-load column", lambda c: newest_run(c, HEADROOM[HIGH]) >= 1)
+        # Oldest at the left of icon 0: the idle baseline, then the older samples, the newest last.
+        code = "".join({15: "b", 7: "h", 1: "H"}.get(h, "?") for h in columns)
+        self.assertRegex(code, r"^b+h{2,}H+$")
+
+    def test_03_single_click_does_nothing_double_click_shows(self):
+        self.screen.click(*self.probe.icon_centre(1))
+        self.assert_stays_hidden(self.meter, 2)
+        self.double_click_icon(2)
+        state = self.wait_state(self.meter, "the dialog to show", visible=1, foreground=1)
+        self.assertEqual(state["iconic"], 0)
+        self.assertNotEqual(self.screen.shown_x_windows("Cyclowisp"), [])
+
+    def test_04_slider_sets_label_and_period_and_only_set_default_stores(self):
+        if not self.meter.state()["visible"]:
+            self.show_by_double_click(self.meter)
+        stored = self.probe.stored_delay()
+        self.assertEqual(stored, (REG_DWORD, 5), "first run stores the default")
+        slider = self.meter.control(IDC_DELAY)
+        left, top, right, bottom = self.probe.rect(slider)
+        self.screen.click(right - 4, (top + bottom) // 2)  # focus the slider (pages toward the end)
+        self.screen.key("End")
+        wait_for("the label 5.0", lambda: self.meter.delay_label() == "5.0")
+        self.assertEqual(self.meter.slider_position(), 50)
+
+        # At 5 s per tick, hardly any new sample arrives within a few seconds.
+        self.probe("usage", FULL)
+        time.sleep(4)
+        self.assertLessEqual(newest_run(self.graph(), HEADROOM[FULL]), 2, "ticks at 5.0 s")
+
+        self.screen.key("Home")
+        wait_for("the label 0.1", lambda: self.meter.delay_label() == "0.1")
+        self.wait_graph("samples every 0.1 s", lambda c: newest_run(c, HEADROOM[FULL]) >= 10, timeout=8)
+        self.assertEqual(self.probe.stored_delay(), stored, "moving the slider wrote the registry")
+
+        self.click_control(self.meter.hwnd, IDC_SETDEFAULT)
+        wait_for("the stored delay 1", lambda: self.probe.stored_delay() == (REG_DWORD, 1))
+
+    def test_05_hide_button_hides(self):
+        if not self.meter.state()["visible"]:
+            self.show_by_double_click(self.meter)
+        self.click_control(self.meter.hwnd, IDC_HIDE)
+        self.wait_state(self.meter, "the dialog to hide", visible=0)
+        self.assertEqual(self.meter.icons(), [True] * 3)
+
+    def test_06_menu_properties_shows(self):
+        self.probe.post(self.meter.hwnd, WM_COMMAND, IDC_HIDE)
+        self.wait_state(self.meter, "hidden", visible=0)
+        self.menu_command(self.meter, MENU_PROPERTIES, slot=1)
+        self.wait_state(self.meter, "the dialog shown by Properties", visible=1, foreground=1)
+
+    def test_07_about_box_over_the_dialog(self):
+        self.menu_command(self.meter, MENU_ABOUT, slot=2)
+        about = wait_for("the About box", lambda: self.probe.windows("abouts"))[0]
+        state = self.probe.state(about)
+        self.assertEqual((state["visible"], state["owner"]), (1, self.meter.hwnd))
+        self.assertEqual(self.meter.state()["enabled"], 0, "the meter dialog should be disabled under a modal box")
+
+        # Sampling goes on while the About box runs its own loop.
+        self.probe("usage", LOW)
+        self.wait_graph("samples arriving under the About box", lambda c: newest_run(c, HEADROOM[LOW]) >= 2)
+
+        self.activate(about)
+        self.screen.key("Escape")
+        time.sleep(2)
+        self.assertEqual(self.probe.state(about)["exists"], 1, "Escape closed the About box")
+        self.click_control(about, IDOK)
+        wait_for("OK to close the About box", lambda: not self.probe.windows("abouts"))
+        self.wait_state(self.meter, "the meter enabled again", enabled=1, visible=1)
+
+        self.probe.post(self.meter.hwnd, WM_COMMAND, IDM_ABOUT)
+        about = wait_for("the About box again", lambda: self.probe.windows("abouts"))[0]
+        self.activate(about)
+        self.screen.key("Return")
+        wait_for("Enter to close the About box", lambda: not self.probe.windows("abouts"))
+        self.assertEqual(self.meter.state()["exists"], 1)
+
+    def test_08_minimised_dialog_stays_minimised(self):
+        if not self.meter.state()["visible"]:
+            self.show_by_double_click(self.meter)
+        self.probe.post(self.meter.hwnd, WM_SYSCOMMAND, SC_MINIMIZE)
+        self.wait_state(self.meter, "minimised", iconic=1)
+        self.double_click_icon(0)
+        time.sleep(2)
+        self.assertEqual(self.meter.state()["iconic"], 1, "a double click restored the dialog")
+        self.menu_command(self.meter, MENU_PROPERTIES)
+        time.sleep(2)
+        self.assertEqual(self.meter.state()["iconic"], 1, "Properties restored the dialog")
+        self.probe.post(self.meter.hwnd, WM_SYSCOMMAND, SC_RESTORE)
+        self.wait_state(self.meter, "restored", iconic=0)
+
+    def test_09_second_copy_adds_its_own_icons_and_closes_by_the_close_box(self):
+        second = self.start_meter()
+        wait_for("the second copy's icons", lambda: second.icons() == [True] * 3)
+        self.assertEqual(self.meter.icons(), [True] * 3)
+        # Beside the first three: six icons in all, each holding a graph.
+        icons = self.probe.tray_icons()
+        self.assertEqual(len(icons), 6)
+        self.assertNotIn(None, headrooms(icons), "\n".join(" ".join(rows) for rows in zip(*icons)))
+        self.show_by_double_click(second, slot=4)
+        self.probe.post(second.hwnd, WM_SYSCOMMAND, SC_CLOSE)
+        self.assert_ends_cleanly(second)
+        self.assertEqual(self.meter.icons(), [True] * 3, "the first copy lost its icons")
+
+    def test_10_icons_come_back_when_the_shell_restarts(self):
+        if not self.meter.state()["visible"]:
+            self.show_by_double_click(self.meter)
+        self.probe("usage", FULL)
+        self.wait_graph("a full graph", lambda c: c == [0] * 48)
+        # A slow timer, so that what the restored icons show comes from the restore itself.
+        self.activate(self.meter.hwnd)
+        self.click_control(self.meter.hwnd, IDC_DELAY)
+        self.screen.key("End")
+        wait_for("the label 5.0", lambda: self.meter.delay_label() == "5.0")
+
+        for uid in range(3):
+            self.probe("delicon", self.meter.hwnd, uid)
+        self.assertEqual(self.meter.icons(), [False] * 3)
+        self.probe("taskbarcreated")
+        wait_for("the icons back", lambda: self.meter.icons() == [True] * 3)
+        self.assertEqual(self.graph(), [0] * 48, "the restored icons do not show the current graph")
+
+        self.click_control(self.meter.hwnd, IDC_DELAY)
+        self.screen.key("Home")
+        wait_for("the label 0.1", lambda: self.meter.delay_label() == "0.1")
+
+    def test_11_real_load_shows_tall_columns(self):
+        # Without a sample value the meter reads the system's processor times.
+        self.probe("usage", IDLE)
+        self.wait_graph("an idle graph", lambda c: c == [15] * 48)
+        self.probe("usage", "none")
+        busy = [subprocess.Popen([sys.executable, "-c", "while True: pass"]) for _ in range(2)]
+        try:
+            self.wait_graph("tall columns under load", lambda c: sum(1 for h in c if h is not None and h <= 8) >= 3)
+        finally:
+            for process in busy:
+                process.kill()
+                process.wait()
+
+    def test_12_exit_from_the_menu_while_hidden(self):
+        self.probe.post(self.meter.hwnd, WM_COMMAND, IDC_HIDE)
+        self.wait_state(self.meter, "hidden", visible=0)
+        self.menu_command(self.meter, MENU_EXIT)
+        self.assert_ends_cleanly(self.meter)
+
+
+class EndingTheProgram(Desktop):
+    """The other ways to end the program, a fresh copy each (the menu and the close box are
+    covered above)."""
+
+    def test_exit_button(self):
+        meter = self.start_meter()
+        wait_for("three icons", lambda: meter.icons() == [True] * 3)
+        self.show_by_double_click(meter)
+        self.click_control(meter.hwnd, IDCANCEL)
+        self.assert_ends_cleanly(meter)
+
+    def test_escape_and_arguments_that_change_nothing(self):
+        self.probe("usage", HALF)
+        meter = self.start_meter("/delay", "50", "--help", "C:\\some file.txt")
+        self.assert_stays_hidden(meter, 3)
+        self.assertEqual(meter.icons(), [True] * 3)
+        self.wait_graph("samples", lambda c: c[-1] == HEADROOM[HALF])
+        self.show_by_double_click(meter)
+        self.assertEqual(meter.delay_label(), "0.5")
+        self.activate(meter.hwnd)
+        self.screen.key("Escape")
+        self.assert_ends_cleanly(meter)
+
+
+def main():
+    global EXE, TOOL
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True, help="cyclowis.exe")
+    parser.add_argument("--tool", required=True, help="traytool.exe")
+    args, rest = parser.parse_known_args()
+    EXE, TOOL = args.exe, args.tool
+    unittest.main(argv=[sys.argv[0], "-v", *rest])
+
+
+if __name__ == "__main__":
+    main()
