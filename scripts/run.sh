@@ -14,6 +14,8 @@ exe=$top/build/windows/cyclowis.exe
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   # Read only where Wine's 32-bit loader runs under qemu's i386 emulator (see desktop.sh).
   export QEMU_RESERVED_VA=0x80400000
+  # A new prefix would otherwise offer to download .NET and HTML engines the meter never uses.
+  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
   exec wine "$exe"
 fi
 
