@@ -145,44 +145,23 @@ std::vector<int> TextLines(HWND hwnd)
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
     std::vector<int> lines;
     if (width <= 8 || height <= 8) return lines;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        if (BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY)) {
-            GdiFlush();
-            const DWORD* pixels = static_cast<const DWORD*>(bits);
-            int top = -1, bottom = -1;
-            for (int y = 4; y < height - 4; ++y) {
-                bool dark = false;
-                for (int x = 4; x < width - 4 && !dark; ++x) {
-                    const DWORD p = pixels[y * width + x];
-                    dark = (p & 0xFF) < 96 && ((p >> 8) & 0xFF) < 96 && ((p >> 16) & 0xFF) < 96;
-                }
-                if (!dark) continue;
-                if (top >= 0 && y - bottom > 3) {
-                    lines.push_back(rc.top + (top + bottom) / 2);
-                    top = -1;
-                }
-                if (top < 0) top = y;
-                bottom = y;
-            }
-            if (top >= 0) lines.push_back(rc.top + (top + bottom) / 2);
+    const std::vector<DWORD> pixels = ReadScreen(rc.left, rc.top, width, height);
+    int top = -1, bottom = -1;
+    for (int y = 4; y < height - 4; ++y) {
+        bool dark = false;
+        for (int x = 4; x < width - 4 && !dark; ++x) {
+            const DWORD p = pixels[y * width + x];
+            dark = (p & 0xFF) < 96 && ((p >> 8) & 0xFF) < 96 && ((p >> 16) & 0xFF) < 96;
         }
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
+        if (!dark) continue;
+        if (top >= 0 && y - bottom > 3) {
+            lines.push_back(rc.top + (top + bottom) / 2);
+            top = -1;
+        }
+        if (top < 0) top = y;
+        bottom = y;
     }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    if (top >= 0) lines.push_back(rc.top + (top + bottom) / 2);
     return lines;
 }
 

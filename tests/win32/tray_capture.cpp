@@ -13,34 +13,6 @@ BOOL CALLBACK CollectVisibleChild(HWND hwnd, LPARAM windows)
     return TRUE;
 }
 
-// The 32-bit pixels of a screen rectangle, top row first.
-std::vector<DWORD> ReadScreen(int left, int top, int width, int height)
-{
-    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        if (BitBlt(memory, 0, 0, width, height, screen, left, top, SRCCOPY)) {
-            GdiFlush();
-            std::copy_n(static_cast<const DWORD*>(bits), pixels.size(), pixels.begin());
-        }
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
 
 // One repaint and one reading of the screen.
 std::vector<std::string> ReadTrayIcons(HWND tray, const std::vector<HWND>& icons)
@@ -83,6 +55,34 @@ std::vector<std::string> ReadTrayIcons(HWND tray, const std::vector<HWND>& icons
 }
 
 }  // namespace
+
+std::vector<DWORD> ReadScreen(int left, int top, int width, int height)
+{
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        if (BitBlt(memory, 0, 0, width, height, screen, left, top, SRCCOPY)) {
+            GdiFlush();
+            std::copy_n(static_cast<const DWORD*>(bits), pixels.size(), pixels.begin());
+        }
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
 
 HWND FindWineTray()
 {

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+// The 32-bit pixels (0x00RRGGBB) of a screen rectangle, top row first; zeros where the screen
+// could not be read.
+std::vector<DWORD> ReadScreen(int left, int top, int width, int height);
+
 // The window Wine shows the notification icons in when no desktop tray runs on the display
 // ("Wine System Tray"), or null. It exists only once an icon has been added, and hides while
 // it holds none.
