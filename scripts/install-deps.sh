@@ -6,7 +6,7 @@ packages=(
   cmake make g++ python3 googletest libbenchmark-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 wine64
-  xvfb xauth openbox xdotool x11-utils imagemagick
+  xvfb xauth openbox trayer xdotool x11-utils imagemagick
 )
 
 sudo=""
