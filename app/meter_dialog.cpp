@@ -87,6 +87,11 @@ INT_PTR CALLBACK MeterDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case WM_NOTIFYICON:
         OnNotifyIcon(hwnd, lParam);
         return FALSE;
+    case WM_SETTINGCHANGE:
+        // The shell broadcasts "ImmersiveColorSet" when the user switches between a light and a
+        // dark taskbar; reading one registry value again on every change never misses a switch.
+        FollowTaskbarColour(hwnd);
+        return FALSE;
     case WM_DESTROY:
         RemoveStripIcons(hwnd);
         KillTimer(hwnd, 0);

@@ -19,3 +19,13 @@ char* FormatDecimal(char* out, int32_t value)
     *out = '\0';
     return out;
 }
+
+void FormatUsageTip(char tip[USAGE_TIP_CHARS], bool haveReading, uint32_t usage)
+{
+    tip[0] = '\0';
+    if (!haveReading) return;
+    char* end = FormatDecimal(tip, static_cast<int32_t>(usage));
+    end[0] = ' ';
+    end[1] = '%';
+    end[2] = '\0';
+}

@@ -27,3 +27,8 @@ void BuildStripMasks(StripMasks masks)
         }
     }
 }
+
+void BuildWhiteXorMask(const unsigned char andMask[ICON_MASK_BYTES], unsigned char xorMask[ICON_MASK_BYTES])
+{
+    for (int i = 0; i < ICON_MASK_BYTES; ++i) xorMask[i] = static_cast<unsigned char>(~andMask[i]);
+}

@@ -18,7 +18,7 @@ inline constexpr unsigned char BASELINE_AND_MASK[ICON_MASK_BYTES] = {
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00};
 
-// The XOR mask of every icon the meter draws: no pixel is inverted or white.
+// The XOR mask of black bars: no pixel is inverted or white.
 inline constexpr unsigned char BLANK_XOR_MASK[ICON_MASK_BYTES] = {};
 
 // Fills masks from the history, oldest sample in column 0 of icon 0, newest in column 15 of
@@ -26,3 +26,9 @@ inline constexpr unsigned char BLANK_XOR_MASK[ICON_MASK_BYTES] = {};
 // unsigned (16 or more, negatives included, leaves the column empty). Moves the history's scan
 // cursor through one whole scan and changes nothing else.
 void BuildStripMasks(StripMasks masks);
+
+// The XOR mask that draws one icon's bars in white instead of black, for a dark notification
+// area: a 1 over every black pixel of the AND mask (AND 0, XOR 1 is white) and a 0 over every
+// transparent one, so no pixel ever inverts the screen (AND 1, XOR 1). Black bars use
+// BLANK_XOR_MASK.
+void BuildWhiteXorMask(const unsigned char andMask[ICON_MASK_BYTES], unsigned char xorMask[ICON_MASK_BYTES]);

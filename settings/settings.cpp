@@ -8,10 +8,10 @@
 
 namespace {
 
-const char kKeyName[] = "Software\\Cyclowisp";
-const char kValueName[] = "Delay";
-char kKeyClass[] = " ";  // RegCreateKeyExA takes the class as a non-const string
-const int kDefaultPos = 5;
+const char SETTINGS_KEY[] = "Software\\Cyclowisp";
+const char DELAY_VALUE[] = "Delay";
+char KEY_CLASS[] = " ";  // RegCreateKeyExA takes the class as a non-const string
+const int DEFAULT_POS = 5;
 
 LRESULT SendToSlider(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -54,13 +54,13 @@ void ArmSampleTimer(HWND hwnd)
 void LoadDelay(HWND hwnd)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeyName, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS) {
         // Zeroed and checked for exactly 4 bytes: a shorter REG_DWORD would leave bytes that
         // were never written, and is no valid delay.
         DWORD type = 0;
         DWORD value = 0;
         DWORD size = sizeof value;
-        const LONG status = RegQueryValueExA(key, kValueName, nullptr, &type,
+        const LONG status = RegQueryValueExA(key, DELAY_VALUE, nullptr, &type,
                                              reinterpret_cast<BYTE*>(&value), &size);
         RegCloseKey(key);
         if (status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value) {
@@ -71,7 +71,7 @@ void LoadDelay(HWND hwnd)
         }
     }
     // Missing, unreadable or mistyped: use the default and store it at once.
-    InitDelaySlider(hwnd, kDefaultPos);
+    InitDelaySlider(hwnd, DEFAULT_POS);
     SaveDelay(hwnd);
 }
 
@@ -79,19 +79,19 @@ void SaveDelay(HWND hwnd)
 {
     HKEY key;
     DWORD disposition = 0;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKeyName, 0, kKeyClass, REG_OPTION_NON_VOLATILE,
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_CLASS, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, &key, &disposition) != ERROR_SUCCESS) {
         return;
     }
     // An existing key is written through a handle that asks for no more than writing.
     if (disposition == REG_OPENED_EXISTING_KEY) {
         RegCloseKey(key);
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeyName, 0, KEY_WRITE, &key) != ERROR_SUCCESS) {
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_WRITE, &key) != ERROR_SUCCESS) {
             return;
         }
     }
     const DWORD pos = static_cast<DWORD>(DelayPos(hwnd));
-    RegSetValueExA(key, kValueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&pos),
+    RegSetValueExA(key, DELAY_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&pos),
                    sizeof pos);
     RegCloseKey(key);
 }

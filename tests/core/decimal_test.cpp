@@ -22,3 +22,28 @@ TEST(Decimal, FormatsBaseTenWithoutPaddingAndReturnsTheEnd)
         EXPECT_EQ(buffer[DECIMAL_CHARS], 'x') << "wrote past the documented room for " << c.text;
     }
 }
+
+TEST(Decimal, UsageTipIsTheReadingAsSignedDecimalWithPercentOrEmptyWithoutOne)
+{
+    const struct {
+        bool haveReading;
+        uint32_t usage;
+        const char* tip;
+    } cases[] = {
+        {true, 0, "0 %"},
+        {true, 37, "37 %"},
+        {true, 100, "100 %"},
+        {true, 101, "101 %"},
+        {true, 0x80000000u, "-2147483648 %"},
+        {true, 0xFFFFFFFFu, "-1 %"},
+        {false, 37, ""},  // a failed read claims no reading, whatever the variable holds
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tip);
+        char tip[USAGE_TIP_CHARS + 4];
+        memset(tip, 'x', sizeof tip);
+        FormatUsageTip(tip, c.haveReading, c.usage);
+        EXPECT_EQ(std::string(tip), c.tip);
+        EXPECT_EQ(tip[USAGE_TIP_CHARS], 'x') << "wrote past the documented room";
+    }
+}

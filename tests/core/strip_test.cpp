@@ -132,4 +132,46 @@ TEST(StripMasks, MixedHistoryDrawsTheExpectedGraph)
     }));
 }
 
+// The three icons as pixels of AND and XOR masks: '#' black (0/0), 'W' white (0/1), '.'
+// transparent (1/0), '~' inverting the screen (1/1).
+std::string Pixels(const Masks& andMasks, const Masks& xorMasks)
+{
+    std::string text;
+    for (int row = 0; row < ICON_SIZE; ++row) {
+        for (int icon = 0; icon < STRIP_ICONS; ++icon) {
+            const int at = icon * ICON_MASK_BYTES + 2 * row;
+            const unsigned andWord = (andMasks[at] << 8) | andMasks[at + 1];
+            const unsigned xorWord = (xorMasks[at] << 8) | xorMasks[at + 1];
+            for (int x = 0; x < ICON_SIZE; ++x)
+                text += "#W.~"[2 * ((andWord >> (15 - x)) & 1) + ((xorWord >> (15 - x)) & 1)];
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+TEST(StripMasks, WhiteBarsAreTheBlackPictureInWhiteAndNeverInvertTheScreen)
+{
+    std::vector<int32_t> ramp;
+    for (int h = 16; h >= -1; --h) ramp.push_back(h);
+    const std::vector<std::vector<int32_t>> histories = {
+        {}, {0}, ramp, std::vector<int32_t>(48, 0), {HeadroomFromUsage(101), 7, 15}};
+    for (const auto& history : histories) {
+        SCOPED_TRACE(::testing::PrintToString(history));
+        ResetWith(history);
+        const Masks andMasks = Render();
+        Masks blackXor, whiteXor;
+        whiteXor.fill(0xA5);  // every byte must be written
+        for (int icon = 0; icon < STRIP_ICONS; ++icon) {
+            memcpy(blackXor.data() + icon * ICON_MASK_BYTES, BLANK_XOR_MASK, ICON_MASK_BYTES);
+            BuildWhiteXorMask(andMasks.data() + icon * ICON_MASK_BYTES, whiteXor.data() + icon * ICON_MASK_BYTES);
+        }
+        std::string black = Pixels(andMasks, blackXor);
+        EXPECT_EQ(black, Picture(andMasks));
+        for (char& c : black)
+            if (c == '#') c = 'W';
+        EXPECT_EQ(Pixels(andMasks, whiteXor), black);
+    }
+}
+
 }  // namespace

@@ -1,7 +1,9 @@
-// Reads the icons of Wine's notification area back from the screen as text pictures.
+// Reads the icons of the notification area back from the screen as text pictures: Wine's own
+// tray window, or icons docked into an X system tray panel.
 #include "tray_capture.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -14,38 +16,83 @@ BOOL CALLBACK CollectVisibleChild(HWND hwnd, LPARAM windows)
 }
 
 
-// One repaint and one reading of the screen.
+// Icons that Wine docked into an X system tray: windows of their own, children of the panel's
+// X window, which Wine shows as a "foreign" window.
+BOOL CALLBACK CollectDockedIcon(HWND hwnd, LPARAM windows)
+{
+    char cls[64] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (strcmp(cls, "__winex11_tray_icon") == 0 && IsWindowVisible(hwnd))
+        reinterpret_cast<std::vector<HWND>*>(windows)->push_back(hwnd);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectDockedIconsOfPanel(HWND hwnd, LPARAM windows)
+{
+    char cls[64] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (strcmp(cls, "__wine_x11_foreign_window") == 0) EnumChildWindows(hwnd, CollectDockedIcon, windows);
+    return TRUE;
+}
+
+DWORD Rgb(DWORD pixel) { return pixel & 0xFFFFFF; }
+
+// A docked icon is shaped to its opaque pixels, so its transparent ones show the panel behind
+// it, and a panel keeps whatever an icon drew there before it was moved into place (seen: a
+// stale line one row above the baseline). Covering the icons for a moment makes the panel paint
+// its background afresh and each icon its picture.
+void ExposePanel(const std::vector<HWND>& icons)
+{
+    RECT all;
+    GetWindowRect(icons[0], &all);
+    for (HWND icon : icons) {
+        RECT rc;
+        GetWindowRect(icon, &rc);
+        UnionRect(&all, &all, &rc);
+    }
+    HWND cover = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "STATIC", nullptr,
+                                 WS_POPUP | WS_VISIBLE, all.left, all.top, all.right - all.left,
+                                 all.bottom - all.top, nullptr, nullptr, nullptr, nullptr);
+    if (!cover) return;
+    UpdateWindow(cover);
+    Sleep(50);
+    DestroyWindow(cover);
+    Sleep(100);
+}
+
+// One repaint and one reading of the screen. tray is Wine's own tray window, or null when the
+// icons are docked into an X system tray, where each icon is a window of its own.
 std::vector<std::string> ReadTrayIcons(HWND tray, const std::vector<HWND>& icons)
 {
-    // Erasing the tray window paints its background over the icon windows too, which have none
-    // of their own; then every icon paints itself afresh. The paint messages are sent, so the
-    // shell has painted when RedrawWindow returns, but it hands its pixels to the X server only
-    // when it next waits for messages: one more message that it must answer makes sure of that.
-    RedrawWindow(tray, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(tray, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-
-    RECT client;
-    GetClientRect(tray, &client);
-    POINT origin = {0, 0};
-    ClientToScreen(tray, &origin);
-    const std::vector<DWORD> pixels = ReadScreen(origin.x, origin.y, client.right, client.bottom);
-    const COLORREF window = GetSysColor(COLOR_WINDOW);
-    const DWORD background = (GetRValue(window) << 16) | (GetGValue(window) << 8) | GetBValue(window);
+    if (tray) {
+        // Erasing the tray window paints its background over the icon windows too, which have
+        // none of their own; then every icon paints itself afresh. The paint messages are sent,
+        // so the shell has painted when RedrawWindow returns, but it hands its pixels to the X
+        // server only when it next waits for messages: one more message that it must answer
+        // makes sure of that. Docked icons are layered windows, which hold their whole picture.
+        RedrawWindow(tray, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(tray, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    } else if (!icons.empty()) {
+        ExposePanel(icons);
+    }
 
     std::vector<std::string> pictures;
     for (HWND icon : icons) {
         RECT slot;
         GetWindowRect(icon, &slot);
-        // Wine centres the 16x16 icon in its slot.
-        const int left = slot.left - origin.x + (slot.right - slot.left - ICON_PIXELS) / 2;
-        const int top = slot.top - origin.y + (slot.bottom - slot.top - ICON_PIXELS) / 2;
+        const int width = slot.right - slot.left, height = slot.bottom - slot.top;
+        const std::vector<DWORD> pixels = ReadScreen(slot.left, slot.top, width, height);
+        // Wine centres the 16x16 icon in its slot; the slot's corner shows the tray's background.
+        const int left = (width - ICON_PIXELS) / 2;
+        const int top = (height - ICON_PIXELS) / 2;
+        const DWORD background = width > 0 && height > 0 ? Rgb(pixels[0]) : 1;
         std::string picture;
         for (int y = top; y < top + ICON_PIXELS; ++y) {
             for (int x = left; x < left + ICON_PIXELS; ++x) {
-                const bool inside = x >= 0 && y >= 0 && x < client.right && y < client.bottom;
-                const DWORD pixel = inside ? pixels[static_cast<size_t>(y) * client.right + x] & 0xFFFFFF : 1;
-                picture += pixel == 0 ? '#' : pixel == background ? '.' : '?';
+                const bool inside = x >= 0 && y >= 0 && x < width && y < height;
+                const DWORD pixel = inside ? Rgb(pixels[static_cast<size_t>(y) * width + x]) : 1;
+                picture += pixel == background ? '.' : pixel == 0 ? '#' : pixel == 0xFFFFFF ? 'W' : '?';
             }
             picture += '\n';
         }
@@ -93,8 +140,9 @@ std::vector<HWND> TrayIconWindows()
 {
     std::vector<HWND> icons;
     HWND tray = FindWineTray();
-    if (!tray || !IsWindowVisible(tray)) return icons;
-    EnumChildWindows(tray, CollectVisibleChild, reinterpret_cast<LPARAM>(&icons));
+    if (tray && IsWindowVisible(tray))
+        EnumChildWindows(tray, CollectVisibleChild, reinterpret_cast<LPARAM>(&icons));
+    EnumWindows(CollectDockedIconsOfPanel, reinterpret_cast<LPARAM>(&icons));
     std::sort(icons.begin(), icons.end(), [](HWND a, HWND b) {
         RECT ra, rb;
         GetWindowRect(a, &ra);
@@ -107,6 +155,7 @@ std::vector<HWND> TrayIconWindows()
 std::vector<std::string> CaptureTrayIcons()
 {
     HWND tray = FindWineTray();
+    if (tray && !IsWindowVisible(tray)) tray = nullptr;
     const std::vector<HWND> icons = TrayIconWindows();
     if (icons.empty()) return {};
     // A shell still busy with an earlier change can hand over a picture between two states

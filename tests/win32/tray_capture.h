@@ -1,4 +1,5 @@
-// Wine's notification area as a user sees it: its icon windows and the pixels of their icons.
+// The notification area as a user sees it: its icon windows and the pixels of their icons, in
+// Wine's own tray window or docked into an X system tray panel (such as a dark one).
 #pragma once
 
 #include <windows.h>
@@ -15,13 +16,15 @@ std::vector<DWORD> ReadScreen(int left, int top, int width, int height);
 // it holds none.
 HWND FindWineTray();
 
-// The tray's icon windows, left to right: the order in which their icons were added.
+// The tray's icon windows, left to right: the order in which their icons were added. Wine's own
+// tray window's icons, or the icons docked into an X system tray, or both.
 std::vector<HWND> TrayIconWindows();
 
 // The icons as they are on the screen, left to right, each 16 rows of 16 characters ending in
-// '\n': '#' black, '.' the tray's background (a transparent pixel), '?' any other colour. The
-// tray is repainted first, because Wine draws a changed icon over the old one without erasing
-// it; the pixels come from the screen, so the tray must not be covered. Empty without a tray.
+// '\n': '.' the tray's background as its corner shows it (a transparent pixel), '#' black, 'W'
+// white, '?' any other colour. Wine's tray window is repainted first, because it draws a changed
+// icon over the old one without erasing it; the pixels come from the screen, so the tray must
+// not be covered. Empty without icons.
 std::vector<std::string> CaptureTrayIcons();
 
 // Icons first..first+count-1 of a capture side by side: 16 rows of 16 x count characters.
