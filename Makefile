@@ -17,7 +17,7 @@ bench: deps
 # The release package: build/dist/cyclowisp-<version>-win32.zip and SHA256SUMS (paths printed).
 dist: deps
 	cmake --preset dist >/dev/null
-	cmake --build --preset dist -j2
+	cmake --build --preset dist -j2 -- --no-print-directory
 
 deps:
 	scripts/install-deps.sh
