@@ -5,29 +5,56 @@ add_library(meter_win STATIC stats/stats.cpp notify/notify.cpp settings/settings
 target_link_libraries(meter_win PUBLIC meter_core advapi32 shell32 user32 PRIVATE cyclowisp_product)
 
 # The compiled resources, linked into cyclowis.exe and into the tests that load them. The icon is
-# drawn as text art in res/app-icon.txt and made into an .ico here; windres finds it on its
-# include path.
+# drawn as text art in res/app-icon.txt and made into an .ico here; the version numbers and texts
+# come from the project's version as res/version.h. windres finds both on its include path.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-set(CYCLOWISP_ICON_DIR ${CMAKE_BINARY_DIR}/res)
+set(CYCLOWISP_RES_DIR ${CMAKE_BINARY_DIR}/res)
+configure_file(res/version.h.in ${CYCLOWISP_RES_DIR}/version.h @ONLY)
 add_custom_command(
-  OUTPUT ${CYCLOWISP_ICON_DIR}/app-icon.ico
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CYCLOWISP_ICON_DIR}
+  OUTPUT ${CYCLOWISP_RES_DIR}/app-icon.ico
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CYCLOWISP_RES_DIR}
   COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/make-icon.py
-          ${CMAKE_SOURCE_DIR}/res/app-icon.txt ${CYCLOWISP_ICON_DIR}/app-icon.ico
+          ${CMAKE_SOURCE_DIR}/res/app-icon.txt ${CYCLOWISP_RES_DIR}/app-icon.ico
   DEPENDS ${CMAKE_SOURCE_DIR}/scripts/make-icon.py ${CMAKE_SOURCE_DIR}/res/app-icon.txt
   COMMENT "Drawing the application icon from res/app-icon.txt"
   VERBATIM)
-add_library(meter_res OBJECT res/cyclowisp.rc ${CYCLOWISP_ICON_DIR}/app-icon.ico)
-target_include_directories(meter_res PRIVATE ${CYCLOWISP_ICON_DIR})
-set_source_files_properties(res/cyclowisp.rc PROPERTIES OBJECT_DEPENDS ${CYCLOWISP_ICON_DIR}/app-icon.ico)
+add_library(meter_res OBJECT res/cyclowisp.rc ${CYCLOWISP_RES_DIR}/app-icon.ico)
+# Public: the tests compare the linked resources with the same version.h.
+target_include_directories(meter_res PUBLIC ${CYCLOWISP_RES_DIR})
+set_source_files_properties(res/cyclowisp.rc PROPERTIES
+  OBJECT_DEPENDS "${CYCLOWISP_RES_DIR}/app-icon.ico;${CYCLOWISP_RES_DIR}/version.h")
 
 # The program: a GUI-subsystem executable that needs no DLL beyond Windows' own, stripped, with
 # unused code and data dropped. The trackbar class is there before the dialog is created because
-# shell32, which the icons need, loads the common controls, and they register it.
+# shell32, which the icons need, loads the common controls, and they register it. The linker
+# leaves the header's time stamp at 0 (by default it writes the time of the link there), so the
+# same commit links to the same bytes at any time.
 if(TARGET meter_res)
   add_executable(cyclowis WIN32 app/main.cpp app/meter_dialog.cpp)
   target_link_libraries(cyclowis PRIVATE meter_win meter_res cyclowisp_product)
   target_compile_options(cyclowis PRIVATE -ffunction-sections -fdata-sections)
-  target_link_options(cyclowis PRIVATE -s -Wl,--gc-sections)
+  target_link_options(cyclowis PRIVATE -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
   set_target_properties(cyclowis PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+endif()
+
+# The release package beside cyclowis.exe: cyclowisp-<version>-win32.zip (the program, README.txt
+# for its users, LICENSE.txt) and SHA256SUMS for the zip and the program. `make dist` builds it
+# through the dist preset, in build/dist.
+if(TARGET cyclowis)
+  set(CYCLOWISP_ZIP ${CMAKE_BINARY_DIR}/cyclowisp-${CYCLOWISP_VERSION_TEXT}-win32.zip)
+  set(CYCLOWISP_SUMS ${CMAKE_BINARY_DIR}/SHA256SUMS)
+  add_custom_command(
+    OUTPUT ${CYCLOWISP_ZIP} ${CYCLOWISP_SUMS}
+    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/make-package.py
+            $<TARGET_FILE:cyclowis> ${CMAKE_SOURCE_DIR}/dist/README.txt ${CMAKE_SOURCE_DIR}/LICENSE
+            ${CYCLOWISP_ZIP} ${CYCLOWISP_SUMS}
+    DEPENDS cyclowis $<TARGET_FILE:cyclowis> ${CMAKE_SOURCE_DIR}/scripts/make-package.py
+            ${CMAKE_SOURCE_DIR}/dist/README.txt ${CMAKE_SOURCE_DIR}/LICENSE
+    COMMENT "Packing cyclowis.exe, README.txt and LICENSE.txt"
+    VERBATIM)
+  add_custom_target(dist
+    COMMAND ${CMAKE_COMMAND} -E echo "Package:   ${CYCLOWISP_ZIP}"
+    COMMAND ${CMAKE_COMMAND} -E echo "Checksums: ${CYCLOWISP_SUMS}"
+    DEPENDS ${CYCLOWISP_ZIP} ${CYCLOWISP_SUMS}
+    VERBATIM)
 endif()

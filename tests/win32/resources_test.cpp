@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "tests/win32/meter_dialog_fixture.h"
+// The project's version as the resource script sees it (generated into the build's res folder).
+#include "version.h"
 
 namespace {
 
-const WORD kEnglishUS = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+const WORD ENGLISH_US = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 
 struct Resource {
     const BYTE* data = nullptr;
@@ -23,7 +25,7 @@ struct Resource {
 Resource Find(LPCSTR type, WORD id)
 {
     HMODULE module = GetModuleHandleA(nullptr);
-    HRSRC found = FindResourceExA(module, type, MAKEINTRESOURCEA(id), kEnglishUS);
+    HRSRC found = FindResourceExA(module, type, MAKEINTRESOURCEA(id), ENGLISH_US);
     if (!found) return {};
     return {static_cast<const BYTE*>(LockResource(LoadResource(module, found))),
             SizeofResource(module, found)};
@@ -162,7 +164,7 @@ Dialog ParseDialog(const BYTE* data)
     return d;
 }
 
-const DWORD kChild = WS_CHILD | WS_VISIBLE;
+const DWORD CHILD = WS_CHILD | WS_VISIBLE;
 
 BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD lang, LONG_PTR langs)
 {
@@ -183,7 +185,7 @@ TEST(Resources, AreAllInEnglishUS)
         std::set<WORD> langs;
         EnumResourceLanguagesA(GetModuleHandleA(nullptr), c.type, MAKEINTRESOURCEA(c.id),
                                CollectLanguage, reinterpret_cast<LONG_PTR>(&langs));
-        EXPECT_EQ(langs, std::set<WORD>{kEnglishUS});
+        EXPECT_EQ(langs, std::set<WORD>{ENGLISH_US});
     }
 }
 
@@ -205,15 +207,15 @@ TEST(Resources, MeterDialogIsAClassicTemplateAsLaidOut)
     EXPECT_EQ(d.pointSize, 8);
     EXPECT_EQ(d.font, "MS Sans Serif");
 
-    const DWORD button = kChild | WS_TABSTOP | BS_PUSHBUTTON;
-    const DWORD label = kChild | WS_GROUP | SS_LEFT;
+    const DWORD button = CHILD | WS_TABSTOP | BS_PUSHBUTTON;
+    const DWORD label = CHILD | WS_GROUP | SS_LEFT;
     const std::vector<Item> expected = {
         {button, 0, 112, 22, 50, 14, IDC_HIDE, "BUTTON", "&Hide"},
         {label, 0, 39, 13, 20, 8, -1, "STATIC", "Delay:"},
-        {kChild | ES_READONLY | ES_AUTOHSCROLL, 0, 61, 13, 15, 12, IDC_DELAYTEXT, "EDIT", ""},
-        {kChild | SS_ICON | WS_DISABLED, 0, 6, 4, 18, 20, -1, "STATIC", "#102"},
+        {CHILD | ES_READONLY | ES_AUTOHSCROLL, 0, 61, 13, 15, 12, IDC_DELAYTEXT, "EDIT", ""},
+        {CHILD | SS_ICON | WS_DISABLED, 0, 6, 4, 18, 20, -1, "STATIC", "#102"},
         {button, 0, 112, 6, 50, 14, IDCANCEL, "BUTTON", "E&xit"},
-        {kChild | WS_TABSTOP | TBS_AUTOTICKS | TBS_HORZ, 0, 5, 31, 100, 15, IDC_DELAY,
+        {CHILD | WS_TABSTOP | TBS_AUTOTICKS | TBS_HORZ, 0, 5, 31, 100, 15, IDC_DELAY,
          "msctls_trackbar32", "Slider1"},
         {label, 0, 77, 13, 29, 8, -1, "STATIC", "Seconds"},
         {button, 0, 112, 38, 50, 14, IDC_SETDEFAULT, "BUTTON", "&Set Default"},
@@ -239,11 +241,11 @@ TEST(Resources, AboutBoxIsAnExtendedTemplateAsLaidOut)
     EXPECT_EQ(d.charset, 1);
     EXPECT_EQ(d.font, "MS Sans Serif");
 
-    const DWORD label = kChild | WS_GROUP | SS_LEFT;
+    const DWORD label = CHILD | WS_GROUP | SS_LEFT;
     const std::vector<Item> expected = {
-        {kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 193, 37, 39, 14, IDOK, "BUTTON", "&OK"},
-        {kChild | SS_ICON | WS_DISABLED, WS_EX_TRANSPARENT, 7, 7, 21, 20, -1, "STATIC", "#102"},
-        {label, 0, 37, 14, 92, 8, -1, "STATIC", "Cyclowisp Version 1.00.0101"},
+        {CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 193, 37, 39, 14, IDOK, "BUTTON", "&OK"},
+        {CHILD | SS_ICON | WS_DISABLED, WS_EX_TRANSPARENT, 7, 7, 21, 20, -1, "STATIC", "#102"},
+        {label, 0, 37, 14, 92, 8, -1, "STATIC", "Cyclowisp Version " CYCLOWISP_VERSION_TEXT},
         {label, 0, 37, 23, 106, 8, -1, "STATIC", "(C) 2026 The Cyclowisp authors"},
         {label, 0, 37, 35, 137, 8, -1, "STATIC", "Contact: see the README file"},
     };
@@ -503,10 +505,13 @@ TEST(Resources, VersionBlockCarriesTheFixedFieldsAndStrings)
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
     ASSERT_EQ(len, sizeof *fixed);
     EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+    // The project's version, through version.h as in the resource script: 1,0,0,1 for 1.0.0.1.
+    const DWORD versionMS = CYCLOWISP_VERSION_MAJOR << 16 | CYCLOWISP_VERSION_MINOR;
+    const DWORD versionLS = CYCLOWISP_VERSION_PATCH << 16 | CYCLOWISP_VERSION_TWEAK;
+    EXPECT_EQ(fixed->dwFileVersionMS, versionMS);
+    EXPECT_EQ(fixed->dwFileVersionLS, versionLS);
+    EXPECT_EQ(fixed->dwProductVersionMS, versionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, versionLS);
     EXPECT_EQ(fixed->dwFileFlagsMask, 0x3Fu);
     EXPECT_EQ(fixed->dwFileFlags, DWORD(VS_FF_PRIVATEBUILD | VS_FF_SPECIALBUILD));
     EXPECT_EQ(fixed->dwFileOS, DWORD(VOS_NT_WINDOWS32));
@@ -529,14 +534,14 @@ TEST(Resources, VersionBlockCarriesTheFixedFieldsAndStrings)
         {"Comments", "Contact: see the README file"},
         {"CompanyName", "The Cyclowisp authors"},
         {"FileDescription", "Cyclowisp Application File"},
-        {"FileVersion", "1.00.0101"},
+        {"FileVersion", CYCLOWISP_VERSION_TEXT},
         {"InternalName", "Cyclowisp"},
         {"LegalCopyright", "Copyright (C) 2026 The Cyclowisp authors"},
         {"OriginalFilename", "cyclowis.exe"},
-        {"PrivateBuild", "0101"},
+        {"PrivateBuild", CYCLOWISP_BUILD_TEXT},
         {"ProductName", "Cyclowisp"},
-        {"ProductVersion", "1.00.0101"},
-        {"SpecialBuild", "0101"},
+        {"ProductVersion", CYCLOWISP_VERSION_TEXT},
+        {"SpecialBuild", CYCLOWISP_BUILD_TEXT},
     };
     for (const auto& s : strings) {
         SCOPED_TRACE(s.key);
