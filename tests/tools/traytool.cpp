@@ -71,24 +71,24 @@ NOTIFYICONDATAA IconRecord(HWND owner, UINT id)
     return record;
 }
 
-constexpr char kStatKey[] = "PerfStats\\StatData";
-constexpr char kStatValue[] = "KERNEL\\CPUUsage";
-constexpr char kSettingsKey[] = "Software\\Cyclowisp";
+constexpr char STAT_KEY[] = "PerfStats\\StatData";
+constexpr char STAT_VALUE[] = "KERNEL\\CPUUsage";
+constexpr char SETTINGS_KEY[] = "Software\\Cyclowisp";
 
 // Writes the usage sample the meter reads on every tick, or removes it ("none").
 std::string SetUsage(const char* arg)
 {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_DYN_DATA, kStatKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+    if (RegCreateKeyExA(HKEY_DYN_DATA, STAT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
         return "err cannot open the sample key";
     LONG status;
     if (strcmp(arg, "none") == 0) {
-        status = RegDeleteValueA(key, kStatValue);
+        status = RegDeleteValueA(key, STAT_VALUE);
         if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
     } else {
         DWORD usage = strtoul(arg, nullptr, 0);
-        status = RegSetValueExA(key, kStatValue, 0, REG_BINARY, reinterpret_cast<BYTE*>(&usage), 4);
+        status = RegSetValueExA(key, STAT_VALUE, 0, REG_BINARY, reinterpret_cast<BYTE*>(&usage), 4);
     }
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? "ok" : "err status " + std::to_string(status);
@@ -98,7 +98,7 @@ std::string SetUsage(const char* arg)
 std::string ReadDelay()
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "ok none";
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return "ok none";
     DWORD type = 0, value = 0, size = sizeof value;
     LONG status = RegQueryValueExA(key, "Delay", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
     RegCloseKey(key);
@@ -107,9 +107,22 @@ std::string ReadDelay()
     return "ok " + std::to_string(type) + " " + std::to_string(value) + " " + std::to_string(size);
 }
 
+// Stores the meter's default delay in tenths of a second, as its Set Default button does.
+std::string WriteDelay(const char* arg)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return "err cannot open the settings key";
+    DWORD value = strtoul(arg, nullptr, 0);
+    LONG status = RegSetValueExA(key, "Delay", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? "ok" : "err status " + std::to_string(status);
+}
+
 std::string ClearSettings()
 {
-    LONG status = RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
+    LONG status = RegDeleteKeyA(HKEY_CURRENT_USER, SETTINGS_KEY);
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? "ok" : "err status " + std::to_string(status);
 }
 
@@ -227,6 +240,7 @@ std::string Run(std::vector<const char*> words)
         return out;
     }
     if (cmd == "meters" && n == 0) return List(FindTopLevel("#32770", "Cyclowisp"));
+    if (cmd == "find" && n == 1) return List(FindTopLevel(arg(1), nullptr));
     if (cmd == "abouts" && n == 0) return List(FindTopLevel("#32770", "About Cyclowisp"));
     if (cmd == "menus" && n == 0) return List(ShownMenus());
     if (cmd == "menuitem" && n == 1) return MenuItemPoint(static_cast<int>(ParseNumber(arg(1))));
@@ -272,6 +286,7 @@ std::string Run(std::vector<const char*> words)
     }
     if (cmd == "usage" && n == 1) return SetUsage(arg(1));
     if (cmd == "delay" && n == 0) return ReadDelay();
+    if (cmd == "setdelay" && n == 1) return WriteDelay(arg(1));
     if (cmd == "cleardelay" && n == 0) return ClearSettings();
     return "err unknown command: " + cmd;
 }
