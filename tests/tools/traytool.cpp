@@ -74,6 +74,8 @@ NOTIFYICONDATAA IconRecord(HWND owner, UINT id)
 constexpr char STAT_KEY[] = "PerfStats\\StatData";
 constexpr char STAT_VALUE[] = "KERNEL\\CPUUsage";
 constexpr char SETTINGS_KEY[] = "Software\\Cyclowisp";
+constexpr char THEME_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+constexpr char THEME_VALUE[] = "SystemUsesLightTheme";
 
 // Writes the usage sample the meter reads on every tick, or removes it ("none").
 std::string SetUsage(const char* arg)
@@ -105,6 +107,25 @@ std::string ReadDelay()
     if (status == ERROR_FILE_NOT_FOUND) return "ok none";
     if (status != ERROR_SUCCESS) return "err status " + std::to_string(status);
     return "ok " + std::to_string(type) + " " + std::to_string(value) + " " + std::to_string(size);
+}
+
+// Writes the shell's light-or-dark taskbar flag as a REG_DWORD, or removes it ("none").
+std::string SetTheme(const char* arg)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, THEME_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return "err cannot open the theme key";
+    LONG status;
+    if (strcmp(arg, "none") == 0) {
+        status = RegDeleteValueA(key, THEME_VALUE);
+        if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
+    } else {
+        DWORD value = strtoul(arg, nullptr, 0);
+        status = RegSetValueExA(key, THEME_VALUE, 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), sizeof value);
+    }
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? "ok" : "err status " + std::to_string(status);
 }
 
 // Stores the meter's default delay in tenths of a second, as its Set Default button does.
@@ -284,6 +305,15 @@ std::string Run(std::vector<const char*> words)
         UINT message = RegisterWindowMessageA("TaskbarCreated");
         return message && PostMessageA(HWND_BROADCAST, message, 0, 0) ? "ok" : "err broadcast failed";
     }
+    if (cmd == "settingchange" && n == 0) {
+        // What the shell does when the user switches between a light and a dark taskbar.
+        DWORD_PTR ignored;
+        return SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("ImmersiveColorSet"),
+                                   SMTO_ABORTIFHUNG, 5000, &ignored)
+                   ? "ok"
+                   : "err broadcast failed";
+    }
+    if (cmd == "theme" && n == 1) return SetTheme(arg(1));
     if (cmd == "usage" && n == 1) return SetUsage(arg(1));
     if (cmd == "delay" && n == 0) return ReadDelay();
     if (cmd == "setdelay" && n == 1) return WriteDelay(arg(1));
