@@ -13,7 +13,7 @@
 
 namespace {
 
-const WORD kEnglishUS = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+const WORD ENGLISH_US = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 
 struct Resource {
     const BYTE* data = nullptr;
@@ -23,7 +23,7 @@ struct Resource {
 Resource Find(LPCSTR type, WORD id)
 {
     HMODULE module = GetModuleHandleA(nullptr);
-    HRSRC found = FindResourceExA(module, type, MAKEINTRESOURCEA(id), kEnglishUS);
+    HRSRC found = FindResourceExA(module, type, MAKEINTRESOURCEA(id), ENGLISH_US);
     if (!found) return {};
     return {static_cast<const BYTE*>(LockResource(LoadResource(module, found))),
             SizeofResource(module, found)};
@@ -162,7 +162,7 @@ Dialog ParseDialog(const BYTE* data)
     return d;
 }
 
-const DWORD kChild = WS_CHILD | WS_VISIBLE;
+const DWORD CHILD = WS_CHILD | WS_VISIBLE;
 
 BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD lang, LONG_PTR langs)
 {
@@ -183,7 +183,7 @@ TEST(Resources, AreAllInEnglishUS)
         std::set<WORD> langs;
         EnumResourceLanguagesA(GetModuleHandleA(nullptr), c.type, MAKEINTRESOURCEA(c.id),
                                CollectLanguage, reinterpret_cast<LONG_PTR>(&langs));
-        EXPECT_EQ(langs, std::set<WORD>{kEnglishUS});
+        EXPECT_EQ(langs, std::set<WORD>{ENGLISH_US});
     }
 }
 
@@ -205,15 +205,15 @@ TEST(Resources, MeterDialogIsAClassicTemplateAsLaidOut)
     EXPECT_EQ(d.pointSize, 8);
     EXPECT_EQ(d.font, "MS Sans Serif");
 
-    const DWORD button = kChild | WS_TABSTOP | BS_PUSHBUTTON;
-    const DWORD label = kChild | WS_GROUP | SS_LEFT;
+    const DWORD button = CHILD | WS_TABSTOP | BS_PUSHBUTTON;
+    const DWORD label = CHILD | WS_GROUP | SS_LEFT;
     const std::vector<Item> expected = {
         {button, 0, 112, 22, 50, 14, IDC_HIDE, "BUTTON", "&Hide"},
         {label, 0, 39, 13, 20, 8, -1, "STATIC", "Delay:"},
-        {kChild | ES_READONLY | ES_AUTOHSCROLL, 0, 61, 13, 15, 12, IDC_DELAYTEXT, "EDIT", ""},
-        {kChild | SS_ICON | WS_DISABLED, 0, 6, 4, 18, 20, -1, "STATIC", "#102"},
+        {CHILD | ES_READONLY | ES_AUTOHSCROLL, 0, 61, 13, 15, 12, IDC_DELAYTEXT, "EDIT", ""},
+        {CHILD | SS_ICON | WS_DISABLED, 0, 6, 4, 18, 20, -1, "STATIC", "#102"},
         {button, 0, 112, 6, 50, 14, IDCANCEL, "BUTTON", "E&xit"},
-        {kChild | WS_TABSTOP | TBS_AUTOTICKS | TBS_HORZ, 0, 5, 31, 100, 15, IDC_DELAY,
+        {CHILD | WS_TABSTOP | TBS_AUTOTICKS | TBS_HORZ, 0, 5, 31, 100, 15, IDC_DELAY,
          "msctls_trackbar32", "Slider1"},
         {label, 0, 77, 13, 29, 8, -1, "STATIC", "Seconds"},
         {button, 0, 112, 38, 50, 14, IDC_SETDEFAULT, "BUTTON", "&Set Default"},
@@ -239,10 +239,10 @@ TEST(Resources, AboutBoxIsAnExtendedTemplateAsLaidOut)
     EXPECT_EQ(d.charset, 1);
     EXPECT_EQ(d.font, "MS Sans Serif");
 
-    const DWORD label = kChild | WS_GROUP | SS_LEFT;
+    const DWORD label = CHILD | WS_GROUP | SS_LEFT;
     const std::vector<Item> expected = {
-        {kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 193, 37, 39, 14, IDOK, "BUTTON", "&OK"},
-        {kChild | SS_ICON | WS_DISABLED, WS_EX_TRANSPARENT, 7, 7, 21, 20, -1, "STATIC", "#102"},
+        {CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 193, 37, 39, 14, IDOK, "BUTTON", "&OK"},
+        {CHILD | SS_ICON | WS_DISABLED, WS_EX_TRANSPARENT, 7, 7, 21, 20, -1, "STATIC", "#102"},
         {label, 0, 37, 14, 92, 8, -1, "STATIC", "Cyclowisp Version 1.00.0101"},
         {label, 0, 37, 23, 106, 8, -1, "STATIC", "(C) 2026 The Cyclowisp authors"},
         {label, 0, 37, 35, 137, 8, -1, "STATIC", "Contact: see the README file"},

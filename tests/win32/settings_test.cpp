@@ -12,7 +12,7 @@
 
 namespace {
 
-const char kKey[] = "Software\\Cyclowisp";
+const char SETTINGS_KEY[] = "Software\\Cyclowisp";
 
 using Bytes = std::vector<BYTE>;
 
@@ -37,7 +37,7 @@ KeyState ReadKey()
 {
     KeyState state;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return state;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return state;
     state.exists = true;
     for (DWORD i = 0;; ++i) {
         char name[256];
@@ -56,11 +56,11 @@ KeyState ReadKey()
 
 void WriteKey(const KeyState& state)
 {
-    RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+    RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
     if (!state.exists) return;
     HKEY key;
     char keyClass[] = " ";
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, keyClass, REG_OPTION_NON_VOLATILE,
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, keyClass, REG_OPTION_NON_VOLATILE,
                               KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     for (const RegValue& v : state.values) {
@@ -80,7 +80,7 @@ const RegValue* FindDelay(const KeyState& state)
 std::string KeyClass()
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
     char cls[64] = "";
     DWORD len = sizeof cls;
     RegQueryInfoKeyA(key, cls, &len, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -95,7 +95,7 @@ protected:
     void SetUp() override
     {
         saved_ = ReadKey();
-        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+        RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
         dlg_ = CreateMeterDialog();
         ASSERT_NE(dlg_, nullptr) << "meter dialog not created, error " << GetLastError();
     }
