@@ -188,7 +188,7 @@ class RunningMeter(Desktop):
 
     def test_02a_every_icon_shows_the_reading_as_its_tooltip_and_none_after_a_failed_read(self):
         self.probe("usage", 37)
-        self.wait_graph("a column of 37 %", lambda c: c[-1] == 9)
+        self.wait_graph("a column of 37 %", lambda c: c[-1:] == [9])
         self.assertEqual([self.hover_tooltip(slot) for slot in range(3)], ["37 %"] * 3)
 
         # A mistyped sample is no reading: the shell shows no tooltip at all.
@@ -339,9 +339,9 @@ class RunningMeter(Desktop):
         seen = []
         for _ in range(4):
             self.probe("usage", IDLE)
-            self.wait_graph("an idle tick", lambda c: c[-1] == HEADROOM[IDLE])
+            self.wait_graph("an idle tick", lambda c: c[-1:] == [HEADROOM[IDLE]])
             self.probe("usage", HALF)
-            before = self.wait_graph("a half-load tick", lambda c: c[-1] == HEADROOM[HALF])
+            before = self.wait_graph("a half-load tick", lambda c: c[-1:] == [HEADROOM[HALF]])
             self.probe("usage", IDLE)
             for uid in range(3):
                 self.probe("delicon", self.meter.hwnd, uid)
@@ -408,7 +408,7 @@ class EndingTheProgram(Desktop):
         meter = self.start_meter("/delay", "50", "--help", "C:\\some file.txt")
         self.assert_stays_hidden(meter, 3)
         self.assertEqual(meter.icons(), [True] * 3)
-        self.wait_graph("samples", lambda c: c[-1] == HEADROOM[HALF])
+        self.wait_graph("samples", lambda c: c[-1:] == [HEADROOM[HALF]])
         self.show_by_double_click(meter)
         self.assertEqual(meter.delay_label(), "0.5")
         self.activate(meter.hwnd)
