@@ -348,12 +348,13 @@ class RunningMeter(Desktop):
             self.probe("taskbarcreated")
             wait_for("the icons back", lambda: self.meter.icons() == [True] * 3)
             restored = self.graph()
-            tooltip = self.hover_tooltip(2)
+            tooltip = self.hover_tooltip(2, timeout=3)  # a tooltip shows within a second
             after = self.graph()
             seen.append((restored, tooltip, after))
             if after == before:
                 break
-        self.assertEqual(after, before, "a tick of the meter came in every round: %r" % seen)
+        self.assertEqual(after, before, "a tick of the meter came in every round; tooltips after the restore: %r"
+                         % [t for _, t, _ in seen])
         self.assertEqual(restored, before, "the restored icons do not show the current graph")
         self.assertEqual(tooltip, "50 %", "the restored icons do not keep the last tooltip")
 
