@@ -24,14 +24,19 @@ target_include_directories(meter_res PUBLIC ${CYCLOWISP_RES_DIR})
 set_source_files_properties(res/cyclowisp.rc PROPERTIES
   OBJECT_DEPENDS "${CYCLOWISP_RES_DIR}/app-icon.ico;${CYCLOWISP_RES_DIR}/version.h")
 
+# The dialogs and the popup menu without WinMain: the program links them, and so does the test
+# of the meter dialog's own procedure.
+add_library(meter_app STATIC app/meter_dialog.cpp)
+target_link_libraries(meter_app PUBLIC meter_win PRIVATE cyclowisp_product)
+
 # The program: a GUI-subsystem executable that needs no DLL beyond Windows' own, stripped, with
 # unused code and data dropped. The trackbar class is there before the dialog is created because
 # shell32, which the icons need, loads the common controls, and they register it. The linker
 # leaves the header's time stamp at 0 (by default it writes the time of the link there), so the
 # same commit links to the same bytes at any time.
 if(TARGET meter_res)
-  add_executable(cyclowis WIN32 app/main.cpp app/meter_dialog.cpp)
-  target_link_libraries(cyclowis PRIVATE meter_win meter_res cyclowisp_product)
+  add_executable(cyclowis WIN32 app/main.cpp)
+  target_link_libraries(cyclowis PRIVATE meter_app meter_win meter_res cyclowisp_product)
   target_compile_options(cyclowis PRIVATE -ffunction-sections -fdata-sections)
   target_link_options(cyclowis PRIVATE -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
   set_target_properties(cyclowis PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

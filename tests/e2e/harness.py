@@ -17,6 +17,8 @@ TBM_GETPOS = WM_USER
 SC_MINIMIZE = 0xF020
 SC_RESTORE = 0xF120
 SC_CLOSE = 0xF060
+BM_GETSTATE = 0x00F2
+BST_PUSHED = 0x0004
 
 # Identifiers of the program's resources.
 IDOK = 1

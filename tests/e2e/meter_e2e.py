@@ -6,12 +6,13 @@
 # seconds here, so one running meter serves most checks in order, and only the ways of ending
 # the program start a copy each.
 import argparse
+import os
 import subprocess
 import sys
 import time
 import unittest
 
-from harness import (IDC_DELAY, IDC_HIDE, IDC_SETDEFAULT, IDCANCEL, IDM_ABOUT, IDOK, REG_DWORD, SC_CLOSE,
+from harness import (BM_GETSTATE, BST_PUSHED, IDC_DELAY, IDC_HIDE, IDC_SETDEFAULT, IDCANCEL, IDM_ABOUT, IDOK, REG_DWORD, SC_CLOSE,
                      SC_MINIMIZE, SC_RESTORE, WM_COMMAND, WM_SYSCOMMAND, Meter, Probe, Screen, desktop_environment,
                      headrooms, wait_for)
 
@@ -22,6 +23,9 @@ BASELINE = ["." * 16] * 15 + ["#" * 16]
 # Usage readings fed through the sample value, and the headroom each draws.
 IDLE, HALF, HIGH, LOW, FULL = 0, 50, 90, 20, 100
 HEADROOM = {IDLE: 15, HALF: 7, HIGH: 1, LOW: 12, FULL: 0}
+
+# Where the pointer rests when it should be over nothing of the meter's.
+AWAY = (600, 700)
 
 # The popup menu's items with text, top to bottom.
 MENU_PROPERTIES, MENU_ABOUT, MENU_EXIT = 0, 1, 2
@@ -128,6 +132,29 @@ class Desktop(unittest.TestCase):
         self.screen.click(*self.probe.menu_item(item))
         wait_for("the menu to close", lambda: not self.probe.windows("menus"), timeout=10)
 
+    def dismiss_menu(self):
+        """Closes the open popup menu by a click beside it."""
+        self.screen.click(*AWAY)
+        wait_for("the menu to close", lambda: not self.probe.windows("menus"), timeout=10)
+
+    def hover_tooltip(self, slot, timeout=8):
+        """Moves the real pointer onto icon SLOT and returns the text of the tooltip that shows, or
+        None when none shows (the shell shows no empty tooltip). The pointer leaves the tray first
+        and every tooltip must be gone, so an earlier hover's tooltip cannot count."""
+        self.screen.xdotool("mousemove", *AWAY)
+        wait_for("no tooltip on the screen", lambda: self.probe("tooltips") == "", timeout=20)
+        x, y = self.probe.icon_centre(slot)
+        self.screen.xdotool("mousemove", x, y)
+        time.sleep(0.1)
+        self.screen.xdotool("mousemove", x + 1, y)  # a move over the icon starts the tooltip's delay
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            shown = self.probe("tooltips")
+            if shown:
+                return shown.split("\t")[0]
+            time.sleep(0.2)
+        return None
+
     def assert_ends_cleanly(self, meter):
         # What the user sees. (Wine's shell also drops the icons of a destroyed window, so the
         # deletion itself is checked by the icon module's own tests, with the window alive.)
@@ -159,9 +186,27 @@ class RunningMeter(Desktop):
         code = "".join({15: "b", 7: "h", 1: "H"}.get(h, "?") for h in columns)
         self.assertRegex(code, r"^b+h{2,}H+$")
 
+    def test_02a_every_icon_shows_the_reading_as_its_tooltip_and_none_after_a_failed_read(self):
+        self.probe("usage", 37)
+        self.wait_graph("a column of 37 %", lambda c: c[-1:] == [9])
+        self.assertEqual([self.hover_tooltip(slot) for slot in range(3)], ["37 %"] * 3)
+
+        # A mistyped sample is no reading: the shell shows no tooltip at all.
+        self.probe("usage", 37, "dword")
+        wait_for("no tooltip after a failed read", lambda: self.hover_tooltip(1) is None, timeout=40)
+        self.assertEqual([self.hover_tooltip(slot) for slot in (0, 2)], [None, None])
+        # Hovering still shows tooltips: the next good reading is back in them.
+        self.probe("usage", HALF)
+        wait_for("the tooltip 50 %", lambda: self.hover_tooltip(2) == "50 %", timeout=40)
+
     def test_03_single_click_does_nothing_double_click_shows(self):
         self.screen.click(*self.probe.icon_centre(1))
-        self.assert_stays_hidden(self.meter, 2)
+        # A later click whose effect shows: once its menu is open, the single click before it has
+        # certainly been handled too.
+        self.screen.click(*self.probe.icon_centre(1), button=3)
+        wait_for("the popup menu", lambda: self.probe.windows("menus"))
+        self.assert_stays_hidden(self.meter, 1)
+        self.dismiss_menu()
         self.double_click_icon(2)
         state = self.wait_state(self.meter, "the dialog to show", visible=1, foreground=1)
         self.assertEqual(state["iconic"], 0)
@@ -187,7 +232,12 @@ class RunningMeter(Desktop):
         self.screen.key("Home")
         wait_for("the label 0.1", lambda: self.meter.delay_label() == "0.1")
         self.wait_graph("samples every 0.1 s", lambda c: newest_run(c, HEADROOM[FULL]) >= 10, timeout=8)
+        # One more move whose label shows: the moves before it have certainly been handled.
+        self.screen.key("Right")
+        wait_for("the label 0.2", lambda: self.meter.delay_label() == "0.2")
         self.assertEqual(self.probe.stored_delay(), stored, "moving the slider wrote the registry")
+        self.screen.key("Home")
+        wait_for("the label 0.1", lambda: self.meter.delay_label() == "0.1")
 
         self.click_control(self.meter.hwnd, IDC_SETDEFAULT)
         wait_for("the stored delay 1", lambda: self.probe.stored_delay() == (REG_DWORD, 1))
@@ -218,9 +268,14 @@ class RunningMeter(Desktop):
 
         self.activate(about)
         self.screen.key("Escape")
-        time.sleep(2)
+        # A later input whose effect shows: the button pressed down under the mouse. Input is
+        # handled in order, so by then Escape has been handled, and the box must still be there.
+        left, top, right, bottom = self.probe.rect(self.probe.item(about, IDOK))
+        self.screen.xdotool("mousemove", (left + right) // 2, (top + bottom) // 2, "mousedown", 1)
+        wait_for("OK pressed down", lambda: self.probe.state(about)["exists"] == 0 or
+                 self.probe.send(self.probe.item(about, IDOK), BM_GETSTATE) & BST_PUSHED)
         self.assertEqual(self.probe.state(about)["exists"], 1, "Escape closed the About box")
-        self.click_control(about, IDOK)
+        self.screen.xdotool("mouseup", 1)
         wait_for("OK to close the About box", lambda: not self.probe.windows("abouts"))
         self.wait_state(self.meter, "the meter enabled again", enabled=1, visible=1)
 
@@ -237,11 +292,19 @@ class RunningMeter(Desktop):
         self.probe.post(self.meter.hwnd, WM_SYSCOMMAND, SC_MINIMIZE)
         self.wait_state(self.meter, "minimised", iconic=1)
         self.double_click_icon(0)
-        time.sleep(2)
+        # A right click after it: once its menu shows, the double click has been handled too.
+        self.screen.click(*self.probe.icon_centre(0), button=3)
+        wait_for("the popup menu", lambda: self.probe.windows("menus"))
         self.assertEqual(self.meter.state()["iconic"], 1, "a double click restored the dialog")
-        self.menu_command(self.meter, MENU_PROPERTIES)
-        time.sleep(2)
+        self.screen.click(*self.probe.menu_item(MENU_PROPERTIES))
+        wait_for("the menu to close", lambda: not self.probe.windows("menus"), timeout=10)
+        # The About box, asked for after the menu's command was posted, opens only once that
+        # command has been handled.
+        self.probe.post(self.meter.hwnd, WM_COMMAND, IDM_ABOUT)
+        about = wait_for("the About box", lambda: self.probe.windows("abouts"))[0]
         self.assertEqual(self.meter.state()["iconic"], 1, "Properties restored the dialog")
+        self.probe.post(about, WM_COMMAND, IDOK)
+        wait_for("the About box to close", lambda: not self.probe.windows("abouts"))
         self.probe.post(self.meter.hwnd, WM_SYSCOMMAND, SC_RESTORE)
         self.wait_state(self.meter, "restored", iconic=0)
 
@@ -269,12 +332,41 @@ class RunningMeter(Desktop):
         self.screen.key("End")
         wait_for("the label 5.0", lambda: self.meter.delay_label() == "5.0")
 
-        for uid in range(3):
-            self.probe("delicon", self.meter.hwnd, uid)
-        self.assertEqual(self.meter.icons(), [False] * 3)
+        # Right after a tick of half load, idle is fed: a tick between the broadcast and the
+        # captures would show as an idle column and an idle tooltip. The picture is read again
+        # after the hover; when it is unchanged, no tick came in between, and what the icons and
+        # the tooltip showed was the restore's own. A round that a tick spoils is tried again.
+        seen = []
+        for _ in range(4):
+            self.probe("usage", IDLE)
+            self.wait_graph("an idle tick", lambda c: c[-1:] == [HEADROOM[IDLE]])
+            self.probe("usage", HALF)
+            before = self.wait_graph("a half-load tick", lambda c: c[-1:] == [HEADROOM[HALF]])
+            self.probe("usage", IDLE)
+            for uid in range(3):
+                self.probe("delicon", self.meter.hwnd, uid)
+            self.probe("taskbarcreated")
+            wait_for("the icons back", lambda: self.meter.icons() == [True] * 3)
+            restored = self.graph()
+            tooltip = self.hover_tooltip(2, timeout=3)  # a tooltip shows within a second
+            after = self.graph()
+            seen.append((restored, tooltip, after))
+            if after == before:
+                break
+        self.assertEqual(after, before, "a tick of the meter came in every round; tooltips after the restore: %r"
+                         % [t for _, t, _ in seen])
+        self.assertEqual(restored, before, "the restored icons do not show the current graph")
+        self.assertEqual(tooltip, "50 %", "the restored icons do not keep the last tooltip")
+
+        # A second broadcast while the shell holds the icons leaves three icons in order with the
+        # same picture (idle ticks may follow), whether the meter deletes and adds them again or
+        # the shell refuses duplicates.
         self.probe("taskbarcreated")
-        wait_for("the icons back", lambda: self.meter.icons() == [True] * 3)
-        self.assertEqual(self.graph(), [0] * 48, "the restored icons do not show the current graph")
+        time.sleep(1)
+        wait_for("the icons held", lambda: self.meter.icons() == [True] * 3)
+        self.assertEqual(len(self.probe.tray_icons()), 3)
+        graph = self.graph()
+        self.assertIn(graph, [before[k:] + [HEADROOM[IDLE]] * k for k in range(4)])
 
         self.click_control(self.meter.hwnd, IDC_DELAY)
         self.screen.key("Home")
@@ -285,7 +377,8 @@ class RunningMeter(Desktop):
         self.probe("usage", IDLE)
         self.wait_graph("an idle graph", lambda c: c == [15] * 48)
         self.probe("usage", "none")
-        busy = [subprocess.Popen([sys.executable, "-c", "while True: pass"]) for _ in range(2)]
+        # One busy process per processor, so that the whole machine is loaded.
+        busy = [subprocess.Popen([sys.executable, "-c", "while True: pass"]) for _ in range(os.cpu_count() or 1)]
         try:
             self.wait_graph("tall columns under load", lambda c: sum(1 for h in c if h is not None and h <= 8) >= 3)
         finally:
@@ -316,7 +409,7 @@ class EndingTheProgram(Desktop):
         meter = self.start_meter("/delay", "50", "--help", "C:\\some file.txt")
         self.assert_stays_hidden(meter, 3)
         self.assertEqual(meter.icons(), [True] * 3)
-        self.wait_graph("samples", lambda c: c[-1] == HEADROOM[HALF])
+        self.wait_graph("samples", lambda c: c[-1:] == [HEADROOM[HALF]])
         self.show_by_double_click(meter)
         self.assertEqual(meter.delay_label(), "0.5")
         self.activate(meter.hwnd)

@@ -1,6 +1,7 @@
 // Test and screenshot helper run under Wine beside the meter: finds and pokes the meter's windows,
 // its notification icons, the shared registry values, and repaints Wine's notification area.
 //   traytool repaint           one command from the command line, then exit
+//   traytool tooltip 0         hover the leftmost icon with the pointer, print its tooltip
 //   traytool                   commands from stdin, one per line, one answer line each on stdout
 // Every Wine start costs seconds, so test drivers keep one traytool running and talk to it.
 // Answers start with "ok" or "err"; window handles are printed and read as 0x-prefixed hex.
@@ -77,8 +78,9 @@ constexpr char SETTINGS_KEY[] = "Software\\Cyclowisp";
 constexpr char THEME_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 constexpr char THEME_VALUE[] = "SystemUsesLightTheme";
 
-// Writes the usage sample the meter reads on every tick, or removes it ("none").
-std::string SetUsage(const char* arg)
+// Writes the usage sample the meter reads on every tick, or removes it ("none"). The sample is a
+// 4-byte REG_BINARY; as a REG_DWORD (type "dword") it is a mistyped value, which is no reading.
+std::string SetUsage(const char* arg, DWORD type = REG_BINARY)
 {
     HKEY key;
     if (RegCreateKeyExA(HKEY_DYN_DATA, STAT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
@@ -90,7 +92,7 @@ std::string SetUsage(const char* arg)
         if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
     } else {
         DWORD usage = strtoul(arg, nullptr, 0);
-        status = RegSetValueExA(key, STAT_VALUE, 0, REG_BINARY, reinterpret_cast<BYTE*>(&usage), 4);
+        status = RegSetValueExA(key, STAT_VALUE, 0, type, reinterpret_cast<BYTE*>(&usage), 4);
     }
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? "ok" : "err status " + std::to_string(status);
@@ -315,6 +317,18 @@ std::string Run(std::vector<const char*> words)
     }
     if (cmd == "theme" && n == 1) return SetTheme(arg(1));
     if (cmd == "usage" && n == 1) return SetUsage(arg(1));
+    if (cmd == "usage" && n == 2 && strcmp(arg(2), "dword") == 0) return SetUsage(arg(1), REG_DWORD);
+    if (cmd == "tooltip" && n == 1) {
+        // Hovers icon SLOT with the pointer and answers the tooltip's text, or "(none)".
+        return "ok " + HoverTooltip(static_cast<size_t>(ParseNumber(arg(1))));
+    }
+    if (cmd == "tooltips" && n == 0) {
+        // The tooltips on the screen now (after the caller moved the pointer), tab-separated.
+        std::string out = "ok";
+        const std::vector<std::string> texts = ShownTooltips();
+        for (size_t i = 0; i < texts.size(); ++i) out += (i ? "\t" : " ") + texts[i];
+        return out;
+    }
     if (cmd == "delay" && n == 0) return ReadDelay();
     if (cmd == "setdelay" && n == 1) return WriteDelay(arg(1));
     if (cmd == "cleardelay" && n == 0) return ClearSettings();

@@ -211,7 +211,7 @@ TEST(Resources, MeterDialogIsAClassicTemplateAsLaidOut)
     const DWORD label = CHILD | WS_GROUP | SS_LEFT;
     const std::vector<Item> expected = {
         {button, 0, 112, 22, 50, 14, IDC_HIDE, "BUTTON", "&Hide"},
-        {label, 0, 39, 13, 20, 8, -1, "STATIC", "Delay:"},
+        {label, 0, 39, 13, 21, 8, -1, "STATIC", "Delay:"},
         {CHILD | ES_READONLY | ES_AUTOHSCROLL, 0, 61, 13, 15, 12, IDC_DELAYTEXT, "EDIT", ""},
         {CHILD | SS_ICON | WS_DISABLED, 0, 6, 4, 18, 20, -1, "STATIC", "#102"},
         {button, 0, 112, 6, 50, 14, IDCANCEL, "BUTTON", "E&xit"},
@@ -245,7 +245,7 @@ TEST(Resources, AboutBoxIsAnExtendedTemplateAsLaidOut)
     const std::vector<Item> expected = {
         {CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 193, 37, 39, 14, IDOK, "BUTTON", "&OK"},
         {CHILD | SS_ICON | WS_DISABLED, WS_EX_TRANSPARENT, 7, 7, 21, 20, -1, "STATIC", "#102"},
-        {label, 0, 37, 14, 92, 8, -1, "STATIC", "Cyclowisp Version " CYCLOWISP_VERSION_TEXT},
+        {label, 0, 37, 14, 94, 8, -1, "STATIC", "Cyclowisp Version " CYCLOWISP_VERSION_TEXT},
         {label, 0, 37, 23, 106, 8, -1, "STATIC", "(C) 2026 The Cyclowisp authors"},
         {label, 0, 37, 35, 137, 8, -1, "STATIC", "Contact: see the README file"},
     };
@@ -284,37 +284,72 @@ TEST(Resources, BothDialogsCreateTheirControls)
     DestroyWindow(meter);
 }
 
-BOOL CALLBACK CheckLabelFits(HWND control, LPARAM)
+// A static text as it shows: "&&" is one '&', a single '&' only underlines the next character.
+std::string ShownText(const std::string& text, DWORD style)
+{
+    if (style & SS_NOPREFIX) return text;
+    std::string shown;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && ++i == text.size()) break;
+        shown += text[i];
+    }
+    return shown;
+}
+
+struct Label {
+    std::string text;
+    int width;      // of the text in the control's font, pixels
+    int room;       // the control's client width, pixels
+};
+
+BOOL CALLBACK CollectLabel(HWND control, LPARAM labels)
 {
     char cls[16] = "", text[128] = "";
     GetClassNameA(control, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Static") != 0 || (GetWindowLongA(control, GWL_STYLE) & SS_ICON)) {
-        return TRUE;
-    }
+    const DWORD style = GetWindowLongA(control, GWL_STYLE);
+    if (lstrcmpiA(cls, "Static") != 0 || (style & SS_TYPEMASK) == SS_ICON) return TRUE;
     GetWindowTextA(control, text, sizeof text);
+    const std::string shown = ShownText(text, style);
     RECT client;
     GetClientRect(control, &client);
     HDC dc = GetDC(control);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
-    SIZE extent;
-    GetTextExtentPoint32A(dc, text, lstrlenA(text), &extent);
+    SIZE extent = {};
+    GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &extent);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
-    // Wine's stand-in for "MS Sans Serif" runs a few percent wider than the original font, so
-    // "Delay:" overflows its line by a pixel here; a text that wraps loses a whole word.
-    EXPECT_LE(extent.cx, client.right * 105 / 100)
-        << "\"" << text << "\" is " << extent.cx << " px on a line of " << client.right;
+    reinterpret_cast<std::vector<Label>*>(labels)->push_back({shown, extent.cx, client.right});
     return TRUE;
 }
 
-TEST(Resources, LabelsFitOnTheirOneLine)
+TEST(Resources, MnemonicsAreNotMeasured)
+{
+    const struct {
+        const char* text;
+        DWORD style;
+        const char* shown;
+    } cases[] = {{"&Hide", SS_LEFT, "Hide"}, {"A && B", SS_LEFT, "A & B"}, {"E&xit&", SS_LEFT, "Exit"},
+                 {"A & B", SS_LEFT | SS_NOPREFIX, "A & B"}};
+    for (const auto& c : cases) EXPECT_EQ(ShownText(c.text, c.style), c.shown) << c.text;
+}
+
+// A text wider than its one-line control wraps or is cut: the About box would show "Cyclowisp
+// Version" without the version. Measured with the font the dialog gives its controls.
+TEST(Resources, EveryStaticTextFitsItsControl)
 {
     for (WORD id : {IDD_METER, IDD_ABOUT}) {
         SCOPED_TRACE(id);
         HWND dlg = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), nullptr,
                                       CountingDlgProc, 0);
         ASSERT_NE(dlg, nullptr) << "error " << GetLastError();
-        EnumChildWindows(dlg, CheckLabelFits, 0);
+        std::vector<Label> labels;
+        EnumChildWindows(dlg, CollectLabel, reinterpret_cast<LPARAM>(&labels));
+        EXPECT_EQ(labels.size(), id == IDD_METER ? 2u : 3u);
+        for (const Label& label : labels) {
+            EXPECT_GT(label.width, 0) << "\"" << label.text << "\" not measured";
+            EXPECT_LE(label.width, label.room)
+                << "\"" << label.text << "\" is " << label.width << " px on a line of " << label.room;
+        }
         DestroyWindow(dlg);
     }
 }

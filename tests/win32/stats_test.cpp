@@ -8,6 +8,8 @@
 #include "dyn_data.h"
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,14 +40,22 @@ protected:
     void TearDown() override { RestoreEmptySampleKey(); }
 };
 
-// Kept first in the file: it needs the program's first read of the processor times.
+// The first read of a process: each runs in a fresh process of its own, since any earlier read in
+// this one leaves a snapshot behind that would turn every later first read into a reading.
 TEST_F(ProcessorStats, WithoutTheStatisticTheFirstReadAfterPrimingIsAlreadyAReading)
 {
-    PrimeProcessorStats();
-    Sleep(100);  // a span the system's tick-based counters can measure
-    uint32_t usage = 12345;
-    ASSERT_TRUE(ReadProcessorUsage(usage));
-    EXPECT_LE(usage, 100u);
+    const auto firstRead = [](bool prime) {
+        if (prime) PrimeProcessorStats();
+        Sleep(100);  // a span the system's tick-based counters can measure
+        uint32_t usage = 12345;
+        const bool ok = ReadProcessorUsage(usage);
+        fprintf(stderr, "first read: %s %u\n", ok ? "reading" : "none", static_cast<unsigned>(usage));
+        std::_Exit(ok && usage <= 100 ? 0 : 1);
+    };
+    EXPECT_EXIT(firstRead(true), testing::ExitedWithCode(0), "first read: reading")
+        << "priming takes the snapshot that the first tick measures from";
+    // Without priming the first read has nothing to measure from: the child really is fresh.
+    EXPECT_EXIT(firstRead(false), testing::ExitedWithCode(1), "first read: none");
 }
 
 TEST_F(ProcessorStats, SampleIsAFourByteBinaryValueOrElseNotASample)
@@ -129,30 +139,96 @@ TEST_F(ProcessorStats, PrimingAndStoppingWithoutTheKeysCreateNothing)
     EXPECT_FALSE(KeyExists(SAMPLE_KEY));
 }
 
-TEST_F(ProcessorStats, WithoutTheStatisticTheReadingsFollowTheLoad)
+// One busy process per processor (tests/win32/busy_loop.cpp), for as long as the object lives.
+// Processes rather than threads of this one: under qemu's user-mode emulator, a Wine process in
+// which two threads spin hangs or crashes.
+class ProcessorLoad {
+public:
+    ProcessorLoad()
+    {
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        processors_ = static_cast<int>(info.dwNumberOfProcessors);
+        char path[MAX_PATH];
+        GetModuleFileNameA(nullptr, path, sizeof path);
+        std::string exe = path;
+        exe = exe.substr(0, exe.find_last_of("\\/") + 1) + "busy_loop.exe";
+        for (int i = 0; i < processors_; ++i) {
+            const std::string event = "CyclowispBusy" + std::to_string(GetCurrentProcessId()) + "." + std::to_string(i);
+            HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
+            std::string command = "\"" + exe + "\" " + event;
+            STARTUPINFOA startup = {};
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION process;
+            if (CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process)) {
+                CloseHandle(process.hThread);
+                processes_.push_back(process.hProcess);
+                // A Wine start takes seconds here.
+                if (WaitForSingleObject(ready, 60000) == WAIT_OBJECT_0) ++running_;
+            }
+            CloseHandle(ready);
+        }
+    }
+    ~ProcessorLoad()
+    {
+        for (HANDLE process : processes_) {
+            TerminateProcess(process, 0);
+            WaitForSingleObject(process, 10000);
+            CloseHandle(process);
+        }
+    }
+    int processors() const { return processors_; }
+    int running() const { return running_; }
+
+private:
+    int processors_ = 0;
+    int running_ = 0;
+    std::vector<HANDLE> processes_;
+};
+
+// The mean of a few readings a tick apart; every reading is kept in `seen` for the message.
+double MeanReading(std::string& seen)
 {
-    PrimeProcessorStats();
-    std::atomic<bool> stop{false};
-    std::thread busy([&stop] {
-        volatile unsigned spin = 0;
-        while (!stop.load(std::memory_order_relaxed)) ++spin;
-    });
-    // A busy thread keeps at least one processor loaded; a few ticks are plenty to see it.
-    std::vector<uint32_t> readings;
-    bool sawLoad = false;
-    for (int tick = 0; tick < 20 && !sawLoad; ++tick) {
-        Sleep(200);
+    const int READINGS = 4;
+    double sum = 0;
+    int count = 0;
+    for (int tick = 0; tick < READINGS; ++tick) {
+        Sleep(250);
         uint32_t usage = 12345;
         if (!ReadProcessorUsage(usage)) continue;
-        readings.push_back(usage);
         EXPECT_LE(usage, 100u);
-        sawLoad = usage > 0;
+        seen += std::to_string(usage) + " ";
+        sum += usage;
+        ++count;
     }
-    stop = true;
-    busy.join();
+    return count ? sum / count : -1;
+}
+
+// The busy share, not the idle share: with every processor busy the readings are far above the
+// readings without that load. Other programs may load the machine too, so a few rounds are
+// allowed for one quiet enough to show the difference; readings of the idle share never do.
+TEST_F(ProcessorStats, WithoutTheStatisticTheReadingsFollowTheLoad)
+{
+    const double MARGIN = 30;  // percentage points
+    PrimeProcessorStats();
     std::string seen;
-    for (uint32_t r : readings) seen += std::to_string(r) + " ";
-    EXPECT_TRUE(sawLoad) << "readings with a busy thread: " << seen;
+    bool shown = false;
+    for (int round = 0; round < 5 && !shown; ++round) {
+        seen += "| without: ";
+        const double quiet = MeanReading(seen);
+        double busy;
+        {
+            ProcessorLoad load;
+            ASSERT_EQ(load.running(), load.processors()) << "busy processes that started";
+            seen += "with " + std::to_string(load.running()) + ": ";
+            uint32_t discarded;
+            ReadProcessorUsage(discarded);  // ends the span that began before the load
+            busy = MeanReading(seen);
+        }
+        shown = quiet >= 0 && busy >= quiet + MARGIN;
+    }
+    EXPECT_TRUE(shown) << "readings without and with a busy process per processor: " << seen;
 }
 
 TEST_F(ProcessorStats, TheStatisticWinsOverTheProcessorTimesWhileItIsThere)

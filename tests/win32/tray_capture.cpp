@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <commctrl.h>
+
 namespace {
 
 constexpr int ICON_PIXELS = 16;
@@ -15,6 +17,33 @@ BOOL CALLBACK CollectVisibleChild(HWND hwnd, LPARAM windows)
     return TRUE;
 }
 
+
+BOOL CALLBACK CollectShownTooltip(HWND hwnd, LPARAM texts)
+{
+    char cls[32] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (lstrcmpiA(cls, TOOLTIPS_CLASSA) != 0 || !IsWindowVisible(hwnd)) return TRUE;
+    // The tooltip control answers WM_GETTEXT with the text it shows (it keeps the last one while
+    // hidden, so only a visible tooltip counts). A window of another process: sent, with a limit.
+    char text[256] = "";
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        5000, &ignored);
+    reinterpret_cast<std::vector<std::string>*>(texts)->push_back(text);
+    return TRUE;
+}
+
+// Polls until the shown tooltips satisfy done(texts) or timeoutMs has passed; returns the last texts.
+template <typename Done>
+std::vector<std::string> WaitForTooltips(Done done, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        std::vector<std::string> texts = ShownTooltips();
+        if (done(texts) || GetTickCount() - start >= timeoutMs) return texts;
+        Sleep(50);
+    }
+}
 
 // Icons that Wine docked into an X system tray: windows of their own, children of the panel's
 // X window, which Wine shows as a "foreign" window.
@@ -168,6 +197,36 @@ std::vector<std::string> CaptureTrayIcons()
         last = again;
     }
     return last;
+}
+
+std::vector<std::string> ShownTooltips()
+{
+    std::vector<std::string> texts;
+    EnumWindows(CollectShownTooltip, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+std::string HoverTooltip(size_t slot, DWORD timeoutMs)
+{
+    const std::vector<HWND> icons = TrayIconWindows();
+    if (slot >= icons.size()) return "(none)";
+    RECT rc;
+    GetWindowRect(icons[slot], &rc);
+
+    // Away from the tray first, until no tooltip is left on the screen: whatever shows after that
+    // belongs to this hover. (A tooltip leaves once the pointer is off its tool.)
+    SetCursorPos(rc.left - 200 > 0 ? rc.left - 200 : rc.right + 200, rc.top - 200 > 0 ? rc.top - 200 : rc.bottom + 200);
+    WaitForTooltips([](const std::vector<std::string>& texts) { return texts.empty(); }, timeoutMs);
+
+    // Onto the icon, and a pixel further a moment later: the tooltip starts counting its delay at
+    // a mouse move over the tool, and the first move may arrive before the tool knows the pointer.
+    const int x = (rc.left + rc.right) / 2, y = (rc.top + rc.bottom) / 2;
+    SetCursorPos(x, y);
+    Sleep(100);
+    SetCursorPos(x + 1, y);
+    const std::vector<std::string> texts =
+        WaitForTooltips([](const std::vector<std::string>& shown) { return !shown.empty(); }, timeoutMs);
+    return texts.empty() ? "(none)" : texts.front();
 }
 
 std::string SideBySide(const std::vector<std::string>& icons, size_t first, size_t count)

@@ -27,6 +27,14 @@ std::vector<HWND> TrayIconWindows();
 // not be covered. Empty without icons.
 std::vector<std::string> CaptureTrayIcons();
 
+// Moves the mouse pointer over icon SLOT of the notification area (left to right, as TrayIconWindows()),
+// waits up to timeoutMs for a tooltip window to show, and returns its text; returns "(none)" when no tooltip
+// shows (an empty tooltip is not shown).
+std::string HoverTooltip(size_t slot, DWORD timeoutMs = 5000);
+
+// The texts of the tooltip windows shown on the screen right now, whoever shows them.
+std::vector<std::string> ShownTooltips();
+
 // Icons first..first+count-1 of a capture side by side: 16 rows of 16 x count characters.
 // A message saying how many icons there were when the capture has fewer.
 std::string SideBySide(const std::vector<std::string>& icons, size_t first, size_t count);

@@ -1,0 +1,231 @@
+// The meter dialog's own procedure: the real template with the real MeterDlgProc, created
+// modelessly, against Wine's real notification area and HKEY_CURRENT_USER.
+#include "app/app.h"
+#include "notify/notify.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dyn_data.h"
+#include "tests/win32/meter_dialog_fixture.h"
+#include "tray_capture.h"
+
+// WinMain's popup menu; set up here as WinMain does.
+HMENU g_hPopupMenu;
+
+namespace {
+
+const char SETTINGS_KEY[] = "Software\\Cyclowisp";
+
+// Whether the shell holds icon id of hwnd: a modify that changes nothing succeeds exactly then.
+bool IconHeld(HWND hwnd, UINT id)
+{
+    NOTIFYICONDATAA record = {};
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    record.hWnd = hwnd;
+    record.uID = id;
+    return Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
+}
+
+std::string HeldIcons(HWND hwnd)
+{
+    std::string held;
+    for (UINT id = 0; id < 3; ++id) held += IconHeld(hwnd, id) ? '1' : '0';
+    return held;
+}
+
+// What the window showed while it was being destroyed, after the dialog procedure had handled
+// WM_DESTROY: Wine's shell drops a dead window's icons by itself and the system kills a dead
+// window's timers, so only a look at this moment shows what the procedure itself did.
+struct AtDestroy {
+    bool seen = false;
+    std::string heldIcons;
+    bool timerRunning = false;
+};
+AtDestroy g_atDestroy;
+int g_ticks;
+WNDPROC g_dialogWindowProc;
+
+LRESULT CALLBACK WatchingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = CallWindowProcA(g_dialogWindowProc, hwnd, message, wParam, lParam);
+    if (message == WM_TIMER && wParam == 0) ++g_ticks;
+    if (message == WM_DESTROY) {
+        g_atDestroy.seen = true;
+        g_atDestroy.heldIcons = HeldIcons(hwnd);
+        // KillTimer fails for a timer that no longer runs.
+        g_atDestroy.timerRunning = KillTimer(hwnd, 0) != FALSE;
+    }
+    return result;
+}
+
+// Each test gets a fresh meter dialog at Delay 0.1 s, an idle sample and an empty tray, and
+// leaves the stored delay as it found it.
+class MeterDialog : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_hInstance = GetModuleHandleA(nullptr);
+        g_hPopupMenu = GetSubMenu(LoadMenuA(g_hInstance, MAKEINTRESOURCEA(IDR_POPUP)), 0);
+        ASSERT_NE(g_hPopupMenu, nullptr);
+        ASSERT_TRUE(TrayIconWindows().empty()) << "icons left in the tray by someone else";
+        SaveDelay();
+        StoreDelay(1);
+        WriteUsage(0);
+        g_atDestroy = {};
+        g_ticks = 0;
+        dlg = CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(IDD_METER), nullptr, MeterDlgProc, 0);
+        ASSERT_NE(dlg, nullptr) << "error " << GetLastError();
+        g_dialogWindowProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(dlg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchingProc)));
+    }
+
+    void TearDown() override
+    {
+        if (IsWindow(dlg)) DestroyWindow(dlg);
+        RestoreEmptySampleKey();
+        RestoreDelay();
+    }
+
+    static void StoreDelay(DWORD tenths)
+    {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key, "Delay", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&tenths), sizeof tenths);
+        RegCloseKey(key);
+    }
+
+    void SaveDelay()
+    {
+        HKEY key;
+        keyExisted_ = RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS;
+        if (!keyExisted_) return;
+        savedSize_ = sizeof saved_;
+        valueExisted_ = RegQueryValueExA(key, "Delay", nullptr, &savedType_, saved_, &savedSize_) == ERROR_SUCCESS;
+        RegCloseKey(key);
+    }
+
+    void RestoreDelay()
+    {
+        if (!keyExisted_) {
+            RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
+            return;
+        }
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+        if (valueExisted_) RegSetValueExA(key, "Delay", 0, savedType_, saved_, savedSize_);
+        else RegDeleteValueA(key, "Delay");
+        RegCloseKey(key);
+    }
+
+    // What the procedure makes of a request to show the window, asked directly.
+    bool WouldShow()
+    {
+        WINDOWPOS pos = {dlg, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW};
+        SendMessageA(dlg, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+        return (pos.flags & SWP_SHOWWINDOW) != 0;
+    }
+
+    // Every way of showing the window that does not come from the user, each followed by the
+    // messages it causes; returns which of them showed it.
+    std::string ShowAttempts()
+    {
+        std::string shown;
+        const struct {
+            const char* what;
+            void (*attempt)(HWND);
+        } attempts[] = {
+            {"ShowWindow(SW_SHOW)", [](HWND h) { ShowWindow(h, SW_SHOW); }},
+            {"ShowWindow(SW_SHOWNORMAL)", [](HWND h) { ShowWindow(h, SW_SHOWNORMAL); }},
+            {"SetWindowPos(SWP_SHOWWINDOW)",
+             [](HWND h) { SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW); }},
+            {"posted SW_SHOW", [](HWND h) { ShowWindowAsync(h, SW_SHOW); }},
+        };
+        for (const auto& a : attempts) {
+            a.attempt(dlg);
+            PumpFor(200);
+            if (IsWindowVisible(dlg)) {
+                shown += std::string(a.what) + " ";
+                ShowWindow(dlg, SW_HIDE);
+            }
+        }
+        return shown;
+    }
+
+    HWND dlg = nullptr;
+    bool keyExisted_ = false, valueExisted_ = false;
+    DWORD savedType_ = 0, savedSize_ = 0;
+    BYTE saved_[64] = {};
+};
+
+TEST_F(MeterDialog, DestroyRemovesTheThreeIconsAndStopsTheTimer)
+{
+    EXPECT_EQ(HeldIcons(dlg), "111");
+    ASSERT_TRUE(PumpUntil([] { return g_ticks >= 2; }, 30000)) << "the sampling timer never ticked";
+
+    DestroyWindow(dlg);
+
+    ASSERT_TRUE(g_atDestroy.seen);
+    EXPECT_EQ(g_atDestroy.heldIcons, "000") << "icons the dialog left to the shell when it was destroyed";
+    EXPECT_FALSE(g_atDestroy.timerRunning) << "the sampling timer still ran when the dialog was destroyed";
+    EXPECT_EQ(HeldIcons(dlg), "000");
+    EXPECT_TRUE(TrayIconWindows().empty());
+}
+
+TEST_F(MeterDialog, StaysHiddenUntilTheUserAsksThenShowsLikeAnyWindow)
+{
+    // The template is WS_VISIBLE, and the dialog's initialisation posts a hide.
+    EXPECT_FALSE(IsWindowVisible(dlg));
+    PumpFor(300);
+    EXPECT_FALSE(IsWindowVisible(dlg));
+
+    // Until the user asks: no request shows it, and mouse messages other than a double click
+    // are no request.
+    EXPECT_FALSE(WouldShow());
+    EXPECT_EQ(ShowAttempts(), "");
+    for (LPARAM mouse : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONUP}) {
+        SendMessageA(dlg, WM_NOTIFYICON, 1, mouse);
+        EXPECT_FALSE(IsWindowVisible(dlg)) << "mouse message " << mouse;
+    }
+    EXPECT_EQ(ShowAttempts(), "");
+}
+
+TEST_F(MeterDialog, PropertiesOrADoubleClickShowItAndLiftTheRule)
+{
+    const struct {
+        const char* what;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    } requests[] = {
+        {"Properties", WM_COMMAND, IDM_PROPERTIES, 0},
+        {"a double click on icon 2", WM_NOTIFYICON, 2, WM_LBUTTONDBLCLK},
+    };
+    for (const auto& r : requests) {
+        SCOPED_TRACE(r.what);
+        if (!dlg) {
+            dlg = CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(IDD_METER), nullptr, MeterDlgProc, 0);
+            ASSERT_NE(dlg, nullptr);
+        }
+        PumpFor(300);
+        ASSERT_FALSE(IsWindowVisible(dlg));
+        ASSERT_FALSE(WouldShow());
+
+        PostMessageA(dlg, r.message, r.wParam, r.lParam);
+        EXPECT_TRUE(PumpUntil([this] { return IsWindowVisible(dlg) != FALSE; }, 10000)) << "not shown";
+        EXPECT_TRUE(WouldShow());
+
+        // Hidden by its Hide button, it shows again like any window.
+        SendMessageA(dlg, WM_COMMAND, IDC_HIDE, 0);
+        EXPECT_FALSE(IsWindowVisible(dlg));
+        EXPECT_EQ(ShowAttempts(), "ShowWindow(SW_SHOW) ShowWindow(SW_SHOWNORMAL) SetWindowPos(SWP_SHOWWINDOW) posted SW_SHOW ");
+        DestroyWindow(dlg);
+        dlg = nullptr;
+    }
+}
+
+}  // namespace
