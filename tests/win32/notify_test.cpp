@@ -345,6 +345,54 @@ TEST_F(StripIcons, AnAddRefusedAtStartIsRepairedByTheFirstTick)
     EXPECT_EQ(TrayPicture(expected), expected);
 }
 
+TEST_F(StripIcons, EveryKindOfTickLeavesTheExactPictureAndTooltip)
+{
+    AddStripIcons(hwnd);
+    // The tooltip as the user sees it, hovering each icon in turn: the same on all three.
+    // A tooltip shows within about a second of the hover; waiting for none to show takes the
+    // whole time-out, so that is kept short.
+    auto tips = [](DWORD timeoutMs = 5000) {
+        std::vector<std::string> seen;
+        for (size_t slot = 0; slot < 3; ++slot) seen.push_back(HoverTooltip(slot, timeoutMs));
+        return seen;
+    };
+    auto same = [](const std::string& tip) { return std::vector<std::string>(3, tip); };
+    EXPECT_EQ(tips(3000), same("(none)")) << "no tooltip before the first sample";
+
+    for (int tick = 0; tick < 48; ++tick) Tick(100);
+    const std::string solid = Graph(std::vector<int>(48, 0));
+    ASSERT_EQ(TrayPicture(solid), solid);
+    EXPECT_EQ(tips(), same("100 %"));
+
+    Tick(100);  // nothing changed
+    EXPECT_EQ(TrayPicture(solid), solid);
+    EXPECT_EQ(tips(), same("100 %"));
+
+    Tick(95);  // only the tooltip changed: 95 draws a full column too
+    EXPECT_EQ(TrayPicture(solid), solid);
+    EXPECT_EQ(tips(), same("95 %"));
+
+    Tick(50);  // the picture and the tooltip changed
+    std::vector<int> columns(47, 0);
+    columns.push_back(7);
+    const std::string moved = Graph(columns);
+    EXPECT_EQ(TrayPicture(moved), moved);
+    EXPECT_EQ(tips(), same("50 %"));
+
+    WriteStatistic(REG_DWORD, Le32(100));  // a failed read: same picture, no tooltip
+    OnSampleTimer(hwnd);
+    EXPECT_EQ(TrayPicture(moved), moved);
+    EXPECT_EQ(tips(3000), same("(none)"));
+
+    Tick(37);
+    RestoreStripIcons(hwnd);  // a restore sends the current picture and tooltip again
+    columns.erase(columns.begin());
+    columns.push_back(9);
+    const std::string restored = Graph(columns);
+    EXPECT_EQ(TrayPicture(restored), restored);
+    EXPECT_EQ(tips(), same("37 %"));
+}
+
 TEST_F(StripIcons, ThousandsOfCyclesLeaveTheExactPictureAndNoGrowingMemory)
 {
     AddStripIcons(hwnd);
@@ -455,6 +503,7 @@ TEST_F(DarkTray, ASwitchRedrawsTheCurrentPictureAtOnceWithoutTakingASample)
     FollowTaskbarColour(hwnd);
     const std::string white = Graph({0, 9}, 'W');
     EXPECT_EQ(TrayPicture(white), white);
+    for (size_t slot = 0; slot < 3; ++slot) EXPECT_EQ(HoverTooltip(slot), "37 %") << "slot " << slot;
 
     // Settings that change something else leave the colour alone; back to light, black again.
     FollowTaskbarColour(hwnd);
