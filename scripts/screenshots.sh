@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Makes the README's pictures in a private virtual desktop: docs/tray.png (the graph in the
-# notification area, enlarged), docs/dialog.png and docs/about.png (the meter dialog and the About
-# box as windows). The graph is fed a fixed series of readings through the sample value, so the
+# Makes the README's pictures in a private virtual desktop: docs/tray.png and docs/tray-dark.png
+# (the same graph on a light and on a dark notification area, enlarged), docs/dialog.png and
+# docs/about.png (the meter dialog and the About box as windows). The graph is fed a fixed series of readings through the sample value, so the
 # picture shows the same curve whatever the machine is doing.
 #   screenshots.sh [BUILD_DIR]   default: the windows preset's build/windows
 set -euo pipefail
@@ -22,7 +22,9 @@ desk=$build/shots-desktop
 scripts/desktop.sh start "$desk" >/dev/null
 meter=
 tool=
+panel=
 cleanup() {
+  [ -n "$panel" ] && kill "$panel" 2>/dev/null
   [ -n "$tool" ] && kill "$tool" 2>/dev/null
   [ -n "$meter" ] && kill "$meter" 2>/dev/null
   scripts/desktop.sh stop "$desk"
@@ -58,7 +60,38 @@ for reading in "${readings[@]}"; do
   ask usage "$reading" >/dev/null
   sleep 0.5
 done
+# Hold the graph: a mistyped sample is no reading, so the ticks from now on leave it as it is.
+ask usage 0 dword >/dev/null
+sleep 1
 tray_screenshot docs/tray.png 8 3
+
+# The same graph on a dark notification area: a panel tinted like a dark taskbar becomes the
+# notification area, the meter re-adds its icons when the shell says so (they dock into the
+# panel), and a switch of the taskbar's flag turns the bars white.
+trayer --edge bottom --align right --widthtype pixel --width 200 --height 24 \
+       --transparent true --alpha 0 --tint 0x202020 >"$desk/trayer.log" 2>&1 &
+panel=$!
+for _ in $(seq 100); do xwininfo -name panel >/dev/null 2>&1 && break; sleep 0.1; done
+sleep 0.5
+ask theme 0 >/dev/null
+ask taskbarcreated >/dev/null
+for _ in $(seq 100); do [ "$(ask iconrects | wc -w)" -ge 3 ] && ! xwininfo -name "Wine System Tray" 2>/dev/null | grep -q IsViewable && break; sleep 0.2; done
+ask settingchange >/dev/null
+sleep 1
+# The panel puts each new icon left of the earlier ones: its slots, right to left, are the
+# meter's icons 0, 1, 2.
+slots=()
+for rect in $(ask iconrects); do
+  IFS=, read -r left top right bottom <<<"$rect"
+  slot=$(mktemp --suffix=.png)
+  import -window root -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$slot"
+  slots=("$slot" "${slots[@]}")
+done
+convert "${slots[@]}" +append -filter point -resize 800% docs/tray-dark.png
+rm -f "${slots[@]}"
+ask theme none >/dev/null
+kill "$panel"
+panel=
 
 hwnd=$(ask meters)
 ask post "$hwnd" 0x111 108 0 >/dev/null  # WM_COMMAND, Properties: show the dialog
@@ -79,4 +112,4 @@ meter=
 echo "quit" >&"${TOOL[1]}"
 wait "$tool" || true
 tool=
-echo "Made docs/tray.png, docs/dialog.png and docs/about.png"
+echo "Made docs/tray.png, docs/tray-dark.png, docs/dialog.png and docs/about.png"

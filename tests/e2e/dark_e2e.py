@@ -2,12 +2,11 @@
 # cyclowis.exe on a dark notification area: an X system tray panel tinted like a dark taskbar
 # (scripts/with-trayer.sh starts it), where the bars must be white, and where a switch of the
 # taskbar's colour must show at once, not at the next tick.
-#   with-trayer.sh meter_dark_e2e.py --exe cyclowis.exe --tool traytool.exe [unittest arguments]
-import argparse
-import sys
+#   with-trayer.sh dark_e2e.py --exe cyclowis.exe --tool traytool.exe [unittest arguments]
 import time
 import unittest
 
+import harness
 from harness import Meter, Probe, desktop_environment, headrooms, wait_for
 
 EXE = TOOL = None
@@ -74,15 +73,5 @@ class DarkTaskbar(unittest.TestCase):
         self.assertEqual(self.colour(), "W")
 
 
-def main():
-    global EXE, TOOL
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True, help="cyclowis.exe")
-    parser.add_argument("--tool", required=True, help="traytool.exe")
-    args, rest = parser.parse_known_args()
-    EXE, TOOL = args.exe, args.tool
-    unittest.main(argv=[sys.argv[0], "-v", *rest])
-
-
 if __name__ == "__main__":
-    main()
+    harness.main(globals())

@@ -1,11 +1,14 @@
 # Drives cyclowis.exe on the private Wine desktop from Linux: the desktop's environment, the
 # long-lived traytool helper (windows, icons, registry, pixels), the meter's process and X input.
+import argparse
 import os
 import queue
 import re
 import subprocess
+import sys
 import threading
 import time
+import unittest
 
 ICON = 16  # pixels square
 
@@ -226,3 +229,13 @@ def headrooms(grids):
             columns.append(empty if column[empty:] == "#" * (ICON - empty) else None)
     return columns
 
+
+def main(suite_globals):
+    """Runs a suite's tests: --exe and --tool name cyclowis.exe and traytool.exe, which go into the
+    suite's EXE and TOOL; the other arguments are unittest's."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True, help="cyclowis.exe")
+    parser.add_argument("--tool", required=True, help="traytool.exe")
+    args, rest = parser.parse_known_args()
+    suite_globals["EXE"], suite_globals["TOOL"] = args.exe, args.tool
+    unittest.main(argv=[sys.argv[0], "-v", *rest])

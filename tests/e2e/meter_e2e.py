@@ -5,13 +5,13 @@
 # Needs CYCLOWISP_DESKTOP (a desktop started by scripts/desktop.sh). Every program start costs
 # seconds here, so one running meter serves most checks in order, and only the ways of ending
 # the program start a copy each.
-import argparse
 import os
 import subprocess
 import sys
 import time
 import unittest
 
+import harness
 from harness import (BM_GETSTATE, BST_PUSHED, IDC_DELAY, IDC_HIDE, IDC_SETDEFAULT, IDCANCEL, IDM_ABOUT, IDOK, REG_DWORD, SC_CLOSE,
                      SC_MINIMIZE, SC_RESTORE, WM_COMMAND, WM_SYSCOMMAND, Meter, Probe, Screen, desktop_environment,
                      headrooms, wait_for)
@@ -417,15 +417,5 @@ class EndingTheProgram(Desktop):
         self.assert_ends_cleanly(meter)
 
 
-def main():
-    global EXE, TOOL
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True, help="cyclowis.exe")
-    parser.add_argument("--tool", required=True, help="traytool.exe")
-    args, rest = parser.parse_known_args()
-    EXE, TOOL = args.exe, args.tool
-    unittest.main(argv=[sys.argv[0], "-v", *rest])
-
-
 if __name__ == "__main__":
-    main()
+    harness.main(globals())

@@ -78,24 +78,30 @@ constexpr char SETTINGS_KEY[] = "Software\\Cyclowisp";
 constexpr char THEME_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 constexpr char THEME_VALUE[] = "SystemUsesLightTheme";
 
+// Writes a 4-byte value of the given type under root\\keyName, creating the key, or removes the
+// value when arg is "none".
+std::string SetValue(HKEY root, const char* keyName, const char* valueName, DWORD type, const char* arg)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, keyName, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return std::string("err cannot open ") + keyName;
+    LONG status;
+    if (strcmp(arg, "none") == 0) {
+        status = RegDeleteValueA(key, valueName);
+        if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
+    } else {
+        DWORD value = strtoul(arg, nullptr, 0);
+        status = RegSetValueExA(key, valueName, 0, type, reinterpret_cast<BYTE*>(&value), sizeof value);
+    }
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? "ok" : "err status " + std::to_string(status);
+}
+
 // Writes the usage sample the meter reads on every tick, or removes it ("none"). The sample is a
 // 4-byte REG_BINARY; as a REG_DWORD (type "dword") it is a mistyped value, which is no reading.
 std::string SetUsage(const char* arg, DWORD type = REG_BINARY)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_DYN_DATA, STAT_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return "err cannot open the sample key";
-    LONG status;
-    if (strcmp(arg, "none") == 0) {
-        status = RegDeleteValueA(key, STAT_VALUE);
-        if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
-    } else {
-        DWORD usage = strtoul(arg, nullptr, 0);
-        status = RegSetValueExA(key, STAT_VALUE, 0, type, reinterpret_cast<BYTE*>(&usage), 4);
-    }
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS ? "ok" : "err status " + std::to_string(status);
+    return SetValue(HKEY_DYN_DATA, STAT_KEY, STAT_VALUE, type, arg);
 }
 
 // The stored delay: "ok none", or "ok <type> <first four bytes as a number> <size>".
@@ -114,33 +120,13 @@ std::string ReadDelay()
 // Writes the shell's light-or-dark taskbar flag as a REG_DWORD, or removes it ("none").
 std::string SetTheme(const char* arg)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, THEME_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return "err cannot open the theme key";
-    LONG status;
-    if (strcmp(arg, "none") == 0) {
-        status = RegDeleteValueA(key, THEME_VALUE);
-        if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
-    } else {
-        DWORD value = strtoul(arg, nullptr, 0);
-        status = RegSetValueExA(key, THEME_VALUE, 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), sizeof value);
-    }
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS ? "ok" : "err status " + std::to_string(status);
+    return SetValue(HKEY_CURRENT_USER, THEME_KEY, THEME_VALUE, REG_DWORD, arg);
 }
 
 // Stores the meter's default delay in tenths of a second, as its Set Default button does.
 std::string WriteDelay(const char* arg)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return "err cannot open the settings key";
-    DWORD value = strtoul(arg, nullptr, 0);
-    LONG status = RegSetValueExA(key, "Delay", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), sizeof value);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS ? "ok" : "err status " + std::to_string(status);
+    return SetValue(HKEY_CURRENT_USER, SETTINGS_KEY, "Delay", REG_DWORD, arg);
 }
 
 std::string ClearSettings()

@@ -19,20 +19,10 @@ namespace {
 
 const char SETTINGS_KEY[] = "Software\\Cyclowisp";
 
-// Whether the shell holds icon id of hwnd: a modify that changes nothing succeeds exactly then.
-bool IconHeld(HWND hwnd, UINT id)
-{
-    NOTIFYICONDATAA record = {};
-    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    record.hWnd = hwnd;
-    record.uID = id;
-    return Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
-}
-
 std::string HeldIcons(HWND hwnd)
 {
     std::string held;
-    for (UINT id = 0; id < 3; ++id) held += IconHeld(hwnd, id) ? '1' : '0';
+    for (UINT id = 0; id < 3; ++id) held += TrayHoldsIcon(hwnd, id) ? '1' : '0';
     return held;
 }
 

@@ -32,16 +32,6 @@ LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-// Whether the shell holds icon id of hwnd: a modify that changes nothing succeeds exactly then.
-bool IconHeld(HWND hwnd, UINT id)
-{
-    NOTIFYICONDATAA record = {};
-    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    record.hWnd = hwnd;
-    record.uID = id;
-    return Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
-}
-
 void DeleteIconBehindItsBack(HWND hwnd, UINT id)
 {
     NOTIFYICONDATAA record = {};
@@ -199,13 +189,13 @@ protected:
 TEST_F(StripIcons, AddGivesTheShellThreeBaselineIconsAndRemoveTakesThemAway)
 {
     AddStripIcons(hwnd);
-    for (UINT id = 0; id < 3; ++id) EXPECT_TRUE(IconHeld(hwnd, id)) << "icon " << id;
-    EXPECT_FALSE(IconHeld(hwnd, 3));
+    for (UINT id = 0; id < 3; ++id) EXPECT_TRUE(TrayHoldsIcon(hwnd, id)) << "icon " << id;
+    EXPECT_FALSE(TrayHoldsIcon(hwnd, 3));
     EXPECT_EQ(TrayIconWindows().size(), 3u);
     EXPECT_EQ(TrayPicture(BASELINE), BASELINE);
 
     RemoveStripIcons(hwnd);
-    for (UINT id = 0; id < 3; ++id) EXPECT_FALSE(IconHeld(hwnd, id)) << "icon " << id;
+    for (UINT id = 0; id < 3; ++id) EXPECT_FALSE(TrayHoldsIcon(hwnd, id)) << "icon " << id;
     EXPECT_TRUE(TrayIconWindows().empty());
 }
 
@@ -286,12 +276,12 @@ TEST_F(StripIcons, RestoreBringsLostIconsBackWithTheCurrentPictureWithoutTakingA
     // The shell restarts and forgets the icons; ticks until then change nothing there.
     for (UINT id = 0; id < 3; ++id) DeleteIconBehindItsBack(hwnd, id);
     Tick(100);
-    for (UINT id = 0; id < 3; ++id) EXPECT_FALSE(IconHeld(hwnd, id)) << "icon " << id;
+    for (UINT id = 0; id < 3; ++id) EXPECT_FALSE(TrayHoldsIcon(hwnd, id)) << "icon " << id;
 
     // The picture shows that tick, and no sample of the 0 now in the registry.
     WriteUsage(0);
     RestoreStripIcons(hwnd);
-    for (UINT id = 0; id < 3; ++id) EXPECT_TRUE(IconHeld(hwnd, id)) << "icon " << id;
+    for (UINT id = 0; id < 3; ++id) EXPECT_TRUE(TrayHoldsIcon(hwnd, id)) << "icon " << id;
     const std::string after = Repeat(9, std::string(45, '.') + "#.#") +
                               Repeat(6, std::string(45, '.') + "###") + Repeat(1, std::string(48, '#'));
     EXPECT_EQ(TrayPicture(after), after);

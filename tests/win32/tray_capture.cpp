@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 namespace {
 
@@ -240,4 +241,13 @@ std::string SideBySide(const std::vector<std::string>& icons, size_t first, size
         text += '\n';
     }
     return text;
+}
+
+bool TrayHoldsIcon(HWND owner, UINT id)
+{
+    NOTIFYICONDATAA record = {};
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    record.hWnd = owner;
+    record.uID = id;
+    return Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
 }

@@ -38,3 +38,6 @@ std::vector<std::string> ShownTooltips();
 // Icons first..first+count-1 of a capture side by side: 16 rows of 16 x count characters.
 // A message saying how many icons there were when the capture has fewer.
 std::string SideBySide(const std::vector<std::string>& icons, size_t first, size_t count);
+
+// Whether the shell holds icon id of owner: a modify that changes nothing succeeds exactly then.
+bool TrayHoldsIcon(HWND owner, UINT id);
