@@ -87,10 +87,14 @@ INT_PTR CALLBACK MeterDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case WM_NOTIFYICON:
         OnNotifyIcon(hwnd, lParam);
         return FALSE;
-    case WM_SETTINGCHANGE:
-        // The shell broadcasts "ImmersiveColorSet" when the user switches between a light and a
-        // dark taskbar; reading one registry value again on every change never misses a switch.
-        FollowTaskbarColour(hwnd);
+    case WM_SETTINGCHANGE:   // "ImmersiveColorSet" for a light or dark taskbar, a contrast theme, ...
+    case WM_SYSCOLORCHANGE:  // a contrast theme's colours
+    case WM_THEMECHANGED:
+    case WM_DISPLAYCHANGE:   // a new resolution or scaling of the display
+    case WM_DPICHANGED:      // the dialog's monitor changed its scaling; the default handling rescales the dialog
+        // Deciding anew from a few registry values and metrics on every such message never
+        // misses a change, and redraws only when the icons' size or colour did change.
+        FollowTaskbar(hwnd);
         return FALSE;
     case WM_DESTROY:
         RemoveStripIcons(hwnd);
@@ -98,6 +102,8 @@ INT_PTR CALLBACK MeterDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     }
     if (message == g_taskbarCreated && message != 0) {
+        // Also what Windows 10 broadcasts when the primary display's scaling changes: the icons
+        // come back at the new shell's size.
         RestoreStripIcons(hwnd);
         return TRUE;
     }

@@ -1,30 +1,35 @@
-// The usage history: a fixed ring of headroom values, oldest first from the oldest index.
+// The usage history: a fixed ring of readings, scanned newest-last for as many columns as the
+// graph has.
 #include "core/history.h"
 
 UsageHistory g_history;
 
 void HistoryReset()
 {
-    for (int32_t& slot : g_history.ring) slot = 15;
-    g_history.oldest = 0;
-    g_history.write = HISTORY_LENGTH - 1;
+    for (uint32_t& slot : g_history.ring) slot = 0;
+    g_history.write = 0;
+    g_history.samples = 0;
 }
 
-int HistoryPush(int32_t headroom)
+int HistoryPush(uint32_t usage)
 {
-    // After a reset the first push lands in slot 47 (the newest of the idle values) and makes the
-    // two indices equal; from then on every push overwrites the oldest sample.
-    if (g_history.write == g_history.oldest) g_history.oldest = HistoryWrap(g_history.oldest);
-    g_history.ring[g_history.write] = headroom;
+    g_history.ring[g_history.write] = usage;
     g_history.write = HistoryWrap(g_history.write);
+    if (g_history.samples < HISTORY_LENGTH) ++g_history.samples;
     return g_history.write;
 }
 
-int32_t HeadroomFromUsage(uint32_t usage)
+uint32_t HeadroomFromUsage(uint32_t usage, int size)
 {
-    // The integer quotient equals truncating (100 - u) * 0.15384615384615385 in double precision
-    // for every 32-bit reading, and needs no floating point. The largest result, 660764199 for
-    // u = 101, fits a signed 32-bit value.
-    const uint32_t free = 100u - usage;
-    return static_cast<int32_t>((uint64_t{free} * 2u) / 13u);
+    if (size < MIN_ICON_SIZE) size = MIN_ICON_SIZE;
+    if (size > MAX_ICON_SIZE) size = MAX_ICON_SIZE;
+    // Above 100, with d = 100 - usage = 195 q + r, floor(k d / 195) = k q + floor(k r / 195) for
+    // k = 2 (size - 1) <= 126: exact, no 64-bit division (a library call on a 32-bit processor),
+    // and no overflow, since k q + k r / 195 <= 126 (2^32 - 1) / 195 < 2^32.
+    const uint32_t idle = 100u - usage;
+    const uint32_t k = 2u * static_cast<uint32_t>(size - 1);
+    if (idle > 100u) return k * (idle / 195u) + k * (idle % 195u) / 195u;
+    const uint32_t headroom = k * idle / 195u;
+    const uint32_t top = static_cast<uint32_t>(size - 1);
+    return headroom > top ? top : headroom;
 }

@@ -1,8 +1,10 @@
-// The sampling delay: the slider holds it, the label and the timer follow it, HKCU stores it.
+// The sampling delay: the slider holds it, the label and the timer follow it, HKCU stores it;
+// beside it the user's choice of bar colour, which only the user writes.
 #include "settings/settings.h"
 
 #include <commctrl.h>
 
+#include "core/barcolour.h"
 #include "core/decimal.h"
 #include "res/resource.h"
 
@@ -10,6 +12,7 @@ namespace {
 
 const char SETTINGS_KEY[] = "Software\\Cyclowisp";
 const char DELAY_VALUE[] = "Delay";
+const char BARS_VALUE[] = "Bars";
 char KEY_CLASS[] = " ";  // RegCreateKeyExA takes the class as a non-const string
 const int DEFAULT_POS = 5;
 
@@ -51,28 +54,41 @@ void ArmSampleTimer(HWND hwnd)
     if (period != 0) SetTimer(hwnd, 0, period, nullptr);
 }
 
-void LoadDelay(HWND hwnd)
+bool ReadUserDword(const char* keyName, const char* valueName, DWORD& value)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        // Zeroed and checked for exactly 4 bytes: a shorter REG_DWORD would leave bytes that
-        // were never written, and is no valid delay.
-        DWORD type = 0;
-        DWORD value = 0;
-        DWORD size = sizeof value;
-        const LONG status = RegQueryValueExA(key, DELAY_VALUE, nullptr, &type,
-                                             reinterpret_cast<BYTE*>(&value), &size);
-        RegCloseKey(key);
-        if (status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value) {
-            // No range check here: an out-of-range value is clamped by the slider and the
-            // stored value stays as the user left it.
-            InitDelaySlider(hwnd, static_cast<int>(value));
-            return;
-        }
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    // Zeroed and checked for exactly 4 bytes: a shorter value would leave bytes that were never
+    // written, and a longer one does not fit and fails the query.
+    DWORD type = 0;
+    DWORD read = 0;
+    DWORD size = sizeof read;
+    const LONG status = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(&read), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof read) return false;
+    value = read;
+    return true;
+}
+
+void LoadDelay(HWND hwnd)
+{
+    DWORD value;
+    if (ReadUserDword(SETTINGS_KEY, DELAY_VALUE, value)) {
+        // No range check here: an out-of-range value is clamped by the slider and the stored
+        // value stays as the user left it.
+        InitDelaySlider(hwnd, static_cast<int>(value));
+        return;
     }
     // Missing, unreadable or mistyped: use the default and store it at once.
     InitDelaySlider(hwnd, DEFAULT_POS);
     SaveDelay(hwnd);
+}
+
+uint32_t LoadBarsChoice()
+{
+    DWORD value;
+    const bool stored = ReadUserDword(SETTINGS_KEY, BARS_VALUE, value);
+    return stored && (value == BARS_BLACK || value == BARS_WHITE) ? value : BARS_AUTOMATIC;
 }
 
 void SaveDelay(HWND hwnd)

@@ -1,10 +1,22 @@
-// The sampling delay: the slider in tenths of a second, its label, the timer and the stored default.
+// The sampling delay: the slider in tenths of a second, its label, the timer and the stored default;
+// and the user's stored choice of bar colour.
 #pragma once
 
 #include <windows.h>
+
+#include <cstdint>
 
 void InitDelaySlider(HWND hwnd, int pos);  // range 1..50, ticks every 5, position, label
 void ShowDelayText(HWND hwnd);             // "0.5" for position 5
 void ArmSampleTimer(HWND hwnd);            // timer 0 at position x 100 ms
 void LoadDelay(HWND hwnd);                 // stored "Delay", or 5 (and store it)
 void SaveDelay(HWND hwnd);                 // store the current position as "Delay"
+
+// The stored "Bars" value beside the delay: BARS_BLACK, BARS_WHITE or, for anything else, a
+// missing value and one that is not a 4-byte REG_DWORD included, BARS_AUTOMATIC. The program
+// never writes it.
+uint32_t LoadBarsChoice();
+
+// A 4-byte REG_DWORD of HKEY_CURRENT_USER; false, value untouched, when the key or the value is
+// missing or the value has any other type or size.
+bool ReadUserDword(const char* keyName, const char* valueName, DWORD& value);

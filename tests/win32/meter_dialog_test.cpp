@@ -19,6 +19,15 @@ namespace {
 
 const char SETTINGS_KEY[] = "Software\\Cyclowisp";
 
+// The meter's own way to measure its icon size, and a stand-in that a test sets: Wine reads a
+// process's DPI once, so only a stand-in can change the size under a running meter.
+int (*const g_realIconSize)() = g_iconSizeSource;
+int g_standInSize;
+int StandInIconSize()
+{
+    return g_standInSize;
+}
+
 std::string HeldIcons(HWND hwnd)
 {
     std::string held;
@@ -77,6 +86,18 @@ protected:
         if (IsWindow(dlg)) DestroyWindow(dlg);
         RestoreEmptySampleKey();
         RestoreDelay();
+        StoreBars(REG_NONE);
+        g_iconSizeSource = g_realIconSize;
+    }
+
+    // The user's choice of bar colour beside the delay: a REG_DWORD, or none for REG_NONE.
+    static void StoreBars(DWORD type, DWORD value = 0)
+    {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+        if (type == REG_NONE) RegDeleteValueA(key, "Bars");
+        else RegSetValueExA(key, "Bars", 0, type, reinterpret_cast<const BYTE*>(&value), sizeof value);
+        RegCloseKey(key);
     }
 
     static void StoreDelay(DWORD tenths)
@@ -216,6 +237,59 @@ TEST_F(MeterDialog, PropertiesOrADoubleClickShowItAndLiftTheRule)
         DestroyWindow(dlg);
         dlg = nullptr;
     }
+}
+
+// The messages after which Windows may draw the taskbar at another size or in other colours: each
+// makes the meter measure its icon size and decide its bars' colour again, and no other does. On
+// Wine's white tray white bars cannot be told from the background: black ones show as '#'.
+TEST_F(MeterDialog, TheTaskbarsMessagesMakeTheMeterMeasureAndDecideAgain)
+{
+    g_iconSizeSource = StandInIconSize;
+    g_standInSize = g_realIconSize();
+    auto blackBarsShown = [] {
+        const std::vector<std::string> icons = CaptureTrayIcons();
+        return icons.size() == 3 && icons[2].find('#') != std::string::npos;
+    };
+    RECT rc;
+    GetWindowRect(dlg, &rc);
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    const struct {
+        const char* what;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        bool decides;
+    } messages[] = {
+        {"WM_SETTINGCHANGE", WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("ImmersiveColorSet"), true},
+        {"WM_SYSCOLORCHANGE", WM_SYSCOLORCHANGE, 0, 0, true},
+        {"WM_THEMECHANGED", WM_THEMECHANGED, 0, 0, true},
+        {"WM_DISPLAYCHANGE", WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768), true},
+        {"WM_DPICHANGED", WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&rc), true},
+        {"TaskbarCreated", taskbarCreated, 0, 0, true},
+        {"WM_TIMECHANGE", WM_TIMECHANGE, 0, 0, false},
+    };
+    bool white = false;
+    for (const auto& m : messages) {
+        SCOPED_TRACE(m.what);
+        // The colour first, at the tray's own size: Bars 2 (white) or 1 (black), in turn.
+        white = !white;
+        StoreBars(REG_DWORD, white ? 2 : 1);
+        SendMessageA(dlg, m.message, m.wParam, m.lParam);
+        const bool expectBlack = m.decides ? !white : white;  // no decision: the colour stays
+        EXPECT_TRUE(PumpUntil([&] { return blackBarsShown() == expectBlack; }, 10000))
+            << (expectBlack ? "black bars expected" : "white bars expected");
+        if (!m.decides) white = !white;
+
+        // Then the size: the stand-in reports another one.
+        const int before = StripIconSize();
+        g_standInSize = before == 24 ? 20 : 24;
+        SendMessageA(dlg, m.message, m.wParam, m.lParam);
+        EXPECT_EQ(StripIconSize(), m.decides ? g_standInSize : before);
+        g_standInSize = g_realIconSize();
+        SendMessageA(dlg, WM_SETTINGCHANGE, 0, 0);
+        ASSERT_EQ(StripIconSize(), g_realIconSize());
+    }
+    EXPECT_EQ(HeldIcons(dlg), "111");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <psapi.h>
 
 #include <cstring>
+#include <iostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,8 +42,8 @@ void DeleteIconBehindItsBack(HWND hwnd, UINT id)
     ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &record));
 }
 
-// Pictures are the three icons side by side, 16 rows of 48 pixels: '#' black, '.' transparent,
-// built from runs of equal rows.
+// Pictures are the three icons side by side, S rows of 3 x S pixels at the meter's icon size S:
+// '#' black, 'W' white, '.' transparent, built from runs of equal rows.
 std::string Repeat(int count, const std::string& row)
 {
     std::string text;
@@ -50,20 +51,34 @@ std::string Repeat(int count, const std::string& row)
     return text;
 }
 
-const std::string BASELINE = Repeat(15, std::string(48, '.')) + Repeat(1, std::string(48, '#'));
-
-// The picture of a graph whose newest columns have these headrooms (oldest first) and whose
-// older columns are idle, with bars drawn in `bar` ('#' black, 'W' white).
-std::string Graph(const std::vector<int>& newest, char bar = '#')
+// The picture of a graph whose newest columns show these readings (oldest first) and whose older
+// columns are idle, with bars drawn in `bar`, at the meter's icon size: column by column, rows h
+// to S-1 in the bar colour for the reading's headroom h (the size's own scale, tested on its own
+// in the core), the bottom row alone before the first reading.
+std::string Graph(const std::vector<uint32_t>& newest, char bar = '#')
 {
-    std::vector<int> columns(48 - newest.size(), 15);
-    columns.insert(columns.end(), newest.begin(), newest.end());
+    const int size = StripIconSize();
+    const size_t columns = 3 * static_cast<size_t>(size);
+    std::vector<uint32_t> headrooms(columns, static_cast<uint32_t>(size - 1));
+    for (size_t i = 0; i < newest.size() && i < columns; ++i)
+        headrooms[columns - 1 - i] = HeadroomFromUsage(newest[newest.size() - 1 - i], size);
     std::string text;
-    for (int row = 0; row < 16; ++row) {
-        for (int h : columns) text += static_cast<unsigned>(row) < static_cast<unsigned>(h) ? '.' : bar;
+    for (int row = 0; row < size; ++row) {
+        for (uint32_t h : headrooms) text += static_cast<uint32_t>(row) < h ? '.' : bar;
         text += '\n';
     }
     return text;
+}
+
+std::vector<uint32_t> Readings(size_t count, uint32_t usage)
+{
+    return std::vector<uint32_t>(count, usage);
+}
+
+std::vector<uint32_t> Concat(std::vector<uint32_t> a, const std::vector<uint32_t>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
 // Where the shell says whether its taskbar is dark: the meter draws white bars for a 4-byte
@@ -88,6 +103,36 @@ void ClearTheme(bool keyToo)
         RegCloseKey(key);
     }
     if (keyToo) RegDeleteKeyA(HKEY_CURRENT_USER, THEME_KEY);
+}
+
+// The user's choice of bar colour beside the stored delay.
+const char SETTINGS_KEY[] = "Software\\Cyclowisp";
+
+void SetBars(DWORD type, const std::vector<BYTE>& bytes)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(key, "Bars", 0, type, bytes.data(), static_cast<DWORD>(bytes.size())), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void ClearBars()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "Bars");
+        RegCloseKey(key);
+    }
+}
+
+// The meter's own way to measure its icon size, and a stand-in that tests set: Wine reads a
+// process's DPI once, so only a stand-in can change the size of a running meter.
+int (*const g_realIconSize)() = g_iconSizeSource;
+int g_standInSize;
+int StandInIconSize()
+{
+    return g_standInSize;
 }
 
 // Dispatches this thread's messages for a while, so that the shell's callbacks arrive.
@@ -129,6 +174,7 @@ protected:
         g_callbacks.clear();
         RestoreEmptySampleKey();
         ClearTheme(false);
+        ClearBars();
         HistoryReset();
         ASSERT_TRUE(PumpUntilNoIcons()) << "icons left in the tray by someone else";
     }
@@ -139,6 +185,8 @@ protected:
         DestroyWindow(hwnd);
         RestoreEmptySampleKey();
         ClearTheme(false);
+        ClearBars();
+        g_iconSizeSource = g_realIconSize;
     }
 
     // Which of the owner's icons sits in each slot of the tray, left to right, as the callbacks
@@ -186,13 +234,32 @@ protected:
     HWND hwnd = nullptr;
 };
 
-TEST_F(StripIcons, AddGivesTheShellThreeBaselineIconsAndRemoveTakesThemAway)
+
+// The size of the icons, in pixels square.
+int S()
+{
+    return StripIconSize();
+}
+
+// A graph of the meter's size whose rightmost `full` columns are solid and whose other columns
+// show the baseline, drawn without the headroom scale.
+std::string FullColumnsAtTheRight(int full)
+{
+    const int columns = 3 * S();
+    return Repeat(S() - 1, std::string(columns - full, '.') + std::string(full, '#')) +
+           Repeat(1, std::string(columns, '#'));
+}
+
+TEST_F(StripIcons, AddGivesTheShellThreeBaselineIconsOfTheTaskbarsSizeAndRemoveTakesThemAway)
 {
     AddStripIcons(hwnd);
+    // Wine draws notification icons at the small-icon size of its DPI, which this process shares.
+    EXPECT_EQ(S(), GetSystemMetrics(SM_CXSMICON));
     for (UINT id = 0; id < 3; ++id) EXPECT_TRUE(TrayHoldsIcon(hwnd, id)) << "icon " << id;
     EXPECT_FALSE(TrayHoldsIcon(hwnd, 3));
     EXPECT_EQ(TrayIconWindows().size(), 3u);
-    EXPECT_EQ(TrayPicture(BASELINE), BASELINE);
+    // S x S icons, S - 1 transparent rows above a black bottom row.
+    EXPECT_EQ(TrayPicture(FullColumnsAtTheRight(0)), FullColumnsAtTheRight(0));
 
     RemoveStripIcons(hwnd);
     for (UINT id = 0; id < 3; ++id) EXPECT_FALSE(TrayHoldsIcon(hwnd, id)) << "icon " << id;
@@ -219,48 +286,61 @@ TEST_F(StripIcons, MouseOverAnIconReachesTheOwnerAsTheCallbackWithTheIconNumber)
 TEST_F(StripIcons, EachGoodReadingEntersAtTheRightAndAFailedReadChangesNothing)
 {
     AddStripIcons(hwnd);
-    ASSERT_EQ(TrayPicture(BASELINE), BASELINE);
+    ASSERT_EQ(TrayPicture(Graph({})), Graph({}));
 
     Tick(100);
-    const std::string fullLoad = Repeat(15, std::string(47, '.') + "#") + Repeat(1, std::string(48, '#'));
-    EXPECT_EQ(TrayPicture(fullLoad), fullLoad) << "only the rightmost column of icon 2 changes";
+    EXPECT_EQ(TrayPicture(FullColumnsAtTheRight(1)), FullColumnsAtTheRight(1))
+        << "only the rightmost column of icon 2 changes";
 
-    Tick(37);  // headroom 9
-    Tick(0);   // headroom 15: the baseline
-    const std::string three = Repeat(9, std::string(45, '.') + "#..") +
-                              Repeat(6, std::string(45, '.') + "##.") + Repeat(1, std::string(48, '#'));
+    Tick(37);
+    Tick(0);
+    const std::string three = Graph({100, 37, 0});
     EXPECT_EQ(TrayPicture(three), three);
 
     // A mistyped statistic is no reading: the history stays as it was, which the next good
     // reading shows by adding exactly one column to it.
     WriteStatistic(REG_DWORD, Le32(100));
     OnSampleTimer(hwnd);
-    Tick(50);  // headroom 7
-    const std::string four = Graph({0, 9, 15, 7});
+    Tick(50);
+    const std::string four = Graph({100, 37, 0, 50});
     EXPECT_EQ(TrayPicture(four), four);
 
     // A reading above 100 draws an empty column, baseline row included.
     Tick(101);
-    const std::string empty = Graph({0, 9, 15, 7, 16});
+    const std::string empty = Graph({100, 37, 0, 50, 101});
     EXPECT_EQ(TrayPicture(empty), empty);
 }
 
-TEST_F(StripIcons, FullLoadFillsIconTwoAfterSixteenTicksAndAllThreeAfterFortyEight)
+TEST_F(StripIcons, ACrossingOfEveryHeadroomFillsTheWholeGraphOnePixelColumnPerReading)
 {
     AddStripIcons(hwnd);
-    for (int tick = 0; tick < 16; ++tick) Tick(100);
-    const std::string iconTwo = Repeat(15, std::string(32, '.') + std::string(16, '#')) +
-                                Repeat(1, std::string(48, '#'));
-    EXPECT_EQ(TrayPicture(iconTwo), iconTwo);
+    // 3 x S readings, each headroom from full to empty at least once: a ramp down and up in
+    // steps of 3 %, a reading above 100, then the rest alternating.
+    std::vector<uint32_t> readings;
+    for (uint32_t u = 0; u <= 100; u += 3) readings.push_back(u);
+    readings.push_back(100);
+    readings.push_back(4294967295u);
+    readings.push_back(101);
+    for (size_t i = 0; readings.size() < 3 * static_cast<size_t>(S()); ++i) readings.push_back(i % 2 ? 100 : 0);
+    for (uint32_t usage : readings) Tick(usage);
+    const std::string expected = Graph(readings);
+    EXPECT_EQ(TrayPicture(expected), expected);
+}
 
-    for (int tick = 16; tick < 48; ++tick) Tick(100);
-    const std::string solid = Repeat(16, std::string(48, '#'));
+TEST_F(StripIcons, FullLoadFillsIconTwoAfterOneIconOfTicksAndAllThreeAfterThree)
+{
+    AddStripIcons(hwnd);
+    for (int tick = 0; tick < S(); ++tick) Tick(100);
+    EXPECT_EQ(TrayPicture(FullColumnsAtTheRight(S())), FullColumnsAtTheRight(S()));
+
+    for (int tick = S(); tick < 3 * S(); ++tick) Tick(100);
+    const std::string solid = Repeat(S(), std::string(3 * S(), '#'));
     EXPECT_EQ(TrayPicture(solid), solid);
 
     // Idle again: the old bars leave on the left, stale pixels or not.
-    for (int tick = 0; tick < 40; ++tick) Tick(0);
-    const std::string tail = Repeat(15, std::string(8, '#') + std::string(40, '.')) +
-                             Repeat(1, std::string(48, '#'));
+    for (int tick = 8; tick < 3 * S(); ++tick) Tick(0);
+    const std::string tail = Repeat(S() - 1, std::string(8, '#') + std::string(3 * S() - 8, '.')) +
+                             Repeat(1, std::string(3 * S(), '#'));
     EXPECT_EQ(TrayPicture(tail), tail);
 }
 
@@ -269,9 +349,7 @@ TEST_F(StripIcons, RestoreBringsLostIconsBackWithTheCurrentPictureWithoutTakingA
     AddStripIcons(hwnd);
     Tick(100);
     Tick(37);
-    const std::string before = Repeat(9, std::string(46, '.') + "#.") +
-                               Repeat(6, std::string(46, '.') + "##") + Repeat(1, std::string(48, '#'));
-    ASSERT_EQ(TrayPicture(before), before);
+    ASSERT_EQ(TrayPicture(Graph({100, 37})), Graph({100, 37}));
 
     // The shell restarts and forgets the icons; ticks until then change nothing there.
     for (UINT id = 0; id < 3; ++id) DeleteIconBehindItsBack(hwnd, id);
@@ -282,8 +360,7 @@ TEST_F(StripIcons, RestoreBringsLostIconsBackWithTheCurrentPictureWithoutTakingA
     WriteUsage(0);
     RestoreStripIcons(hwnd);
     for (UINT id = 0; id < 3; ++id) EXPECT_TRUE(TrayHoldsIcon(hwnd, id)) << "icon " << id;
-    const std::string after = Repeat(9, std::string(45, '.') + "#.#") +
-                              Repeat(6, std::string(45, '.') + "###") + Repeat(1, std::string(48, '#'));
+    const std::string after = Graph({100, 37, 100});
     EXPECT_EQ(TrayPicture(after), after);
 
     // Another restore while the shell still holds them deletes and adds them again: still three,
@@ -311,8 +388,56 @@ TEST_F(StripIcons, AnIconLostWithoutABroadcastIsBackWithinTwoTicksInOrder)
     Tick(0);
     Tick(50);
     EXPECT_EQ(IdsLeftToRight(), (std::vector<WPARAM>{0, 1, 2}));
-    const std::string expected = Graph({0, 9, 15, 7});
+    const std::string expected = Graph({100, 37, 0, 50});
     EXPECT_EQ(TrayPicture(expected), expected);
+}
+
+TEST_F(StripIcons, AnIconLostWhileTheGraphStandsStillIsBackWithinAboutTwoSeconds)
+{
+    // Ticks at the shortest delay, 0.1 s, on a graph that does not change: a steady reading, or a
+    // statistic that fails every tick. Such a tick sends the shell nothing, so only the meter's
+    // own question to the shell notices the loss.
+    const struct {
+        const char* what;
+        bool goodReading;
+        const char* tip;
+    } cases[] = {{"a steady reading", true, "37 %"}, {"a statistic that fails every tick", false, "(none)"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        HistoryReset();
+        for (int i = 0; i < 3 * MAX_ICON_SIZE; ++i) HistoryPush(37);
+        AddStripIcons(hwnd);
+        if (c.goodReading) WriteUsage(37);
+        else WriteStatistic(REG_DWORD, Le32(37));
+        auto tick = [&] {
+            Sleep(100);
+            OnSampleTimer(hwnd);
+        };
+        for (int i = 0; i < 15; ++i) tick();  // the whole picture sent, then still
+        const std::string still = Graph(Readings(3 * MAX_ICON_SIZE, 37));
+        ASSERT_EQ(TrayPicture(still), still);
+
+        DeleteIconBehindItsBack(hwnd, 1);
+        const DWORD lost = GetTickCount();
+        DWORD back = 0;
+        while (GetTickCount() - lost < 10000) {
+            tick();
+            if (TrayHoldsIcon(hwnd, 1)) {
+                back = GetTickCount() - lost;
+                break;
+            }
+        }
+        ASSERT_NE(back, 0u) << "icon 1 not back after 10 s";
+        // Each icon is asked about after a second without a call, so the loss is noticed within
+        // a second and a few ticks and repaired at the next tick (generous for an emulator).
+        EXPECT_LE(back, 3000u) << "icon 1 back after " << back << " ms";
+        std::cout << "  " << c.what << ": icon 1 back after " << back << " ms\n";
+        EXPECT_EQ(IdsLeftToRight(), (std::vector<WPARAM>{0, 1, 2}));
+        EXPECT_EQ(TrayPicture(still), still);
+        for (size_t slot = 0; slot < 3; ++slot) EXPECT_EQ(HoverTooltip(slot, 3000), c.tip) << "slot " << slot;
+        RemoveStripIcons(hwnd);
+        ASSERT_TRUE(PumpUntilNoIcons());
+    }
 }
 
 TEST_F(StripIcons, AnAddRefusedAtStartIsRepairedByTheFirstTick)
@@ -331,8 +456,50 @@ TEST_F(StripIcons, AnAddRefusedAtStartIsRepairedByTheFirstTick)
 
     Tick(100);
     EXPECT_EQ(IdsLeftToRight(), (std::vector<WPARAM>{0, 1, 2}));
-    const std::string expected = Graph({0});
-    EXPECT_EQ(TrayPicture(expected), expected);
+    EXPECT_EQ(TrayPicture(Graph({100})), Graph({100}));
+}
+
+TEST_F(StripIcons, ASizeChangeRedrawsTheRecentHistoryAtTheNewSizeAtOnceWithoutASample)
+{
+    // The meter starts at another size than the tray's (as if the display's scaling changed
+    // since), so the shell stretches its icons; then the size source says what the tray shows.
+    const int shown = g_realIconSize();
+    g_standInSize = shown == 16 ? 24 : 16;
+    g_iconSizeSource = StandInIconSize;
+    AddStripIcons(hwnd);
+    ASSERT_EQ(S(), g_standInSize);
+    // More readings than either size's graph holds.
+    std::vector<uint32_t> readings;
+    for (int i = 0; i < 3 * 32 + 10; ++i) {
+        readings.push_back(static_cast<uint32_t>(i * 7 % 101));
+        Tick(readings.back());
+    }
+    EXPECT_EQ(TrayIconWindows().size(), 3u);
+
+    WriteUsage(0);  // a sample taken out of turn would add an idle column
+    g_standInSize = shown;
+    FollowTaskbar(hwnd);
+    ASSERT_EQ(S(), shown);
+    EXPECT_EQ(TrayPicture(Graph(readings)), Graph(readings)) << "the newest " << 3 * shown << " readings";
+    const std::string tip = std::to_string(readings.back()) + " %";
+    for (size_t slot = 0; slot < 3; ++slot) EXPECT_EQ(HoverTooltip(slot), tip) << "slot " << slot;
+
+    // A new shell may come at another size: the restore after "TaskbarCreated" measures again.
+    g_standInSize = shown == 16 ? 20 : 16;
+    RestoreStripIcons(hwnd);
+    EXPECT_EQ(S(), g_standInSize);
+    g_standInSize = shown;
+    RestoreStripIcons(hwnd);
+    EXPECT_EQ(IdsLeftToRight(), (std::vector<WPARAM>{0, 1, 2}));
+    EXPECT_EQ(TrayPicture(Graph(readings)), Graph(readings));
+
+    // Sizes the system may report beyond what the meter draws are taken as the nearest it does.
+    g_standInSize = 200;
+    FollowTaskbar(hwnd);
+    EXPECT_EQ(S(), 64);
+    g_standInSize = 0;
+    FollowTaskbar(hwnd);
+    EXPECT_EQ(S(), 16);
 }
 
 TEST_F(StripIcons, EveryKindOfTickLeavesTheExactPictureAndTooltip)
@@ -349,8 +516,9 @@ TEST_F(StripIcons, EveryKindOfTickLeavesTheExactPictureAndTooltip)
     auto same = [](const std::string& tip) { return std::vector<std::string>(3, tip); };
     EXPECT_EQ(tips(3000), same("(none)")) << "no tooltip before the first sample";
 
-    for (int tick = 0; tick < 48; ++tick) Tick(100);
-    const std::string solid = Graph(std::vector<int>(48, 0));
+    std::vector<uint32_t> readings = Readings(3 * S(), 100);
+    for (uint32_t usage : readings) Tick(usage);
+    const std::string solid = Graph(readings);
     ASSERT_EQ(TrayPicture(solid), solid);
     EXPECT_EQ(tips(), same("100 %"));
 
@@ -358,14 +526,13 @@ TEST_F(StripIcons, EveryKindOfTickLeavesTheExactPictureAndTooltip)
     EXPECT_EQ(TrayPicture(solid), solid);
     EXPECT_EQ(tips(), same("100 %"));
 
-    Tick(95);  // only the tooltip changed: 95 draws a full column too
+    Tick(99);  // only the tooltip changed: 99 draws a full column at every size too
     EXPECT_EQ(TrayPicture(solid), solid);
-    EXPECT_EQ(tips(), same("95 %"));
+    EXPECT_EQ(tips(), same("99 %"));
 
     Tick(50);  // the picture and the tooltip changed
-    std::vector<int> columns(47, 0);
-    columns.push_back(7);
-    const std::string moved = Graph(columns);
+    readings = Concat(readings, {100, 99, 50});
+    const std::string moved = Graph(readings);
     EXPECT_EQ(TrayPicture(moved), moved);
     EXPECT_EQ(tips(), same("50 %"));
 
@@ -376,9 +543,8 @@ TEST_F(StripIcons, EveryKindOfTickLeavesTheExactPictureAndTooltip)
 
     Tick(37);
     RestoreStripIcons(hwnd);  // a restore sends the current picture and tooltip again
-    columns.erase(columns.begin());
-    columns.push_back(9);
-    const std::string restored = Graph(columns);
+    readings.push_back(37);
+    const std::string restored = Graph(readings);
     EXPECT_EQ(TrayPicture(restored), restored);
     EXPECT_EQ(tips(), same("37 %"));
 }
@@ -387,9 +553,13 @@ TEST_F(StripIcons, ThousandsOfCyclesLeaveTheExactPictureAndNoGrowingMemory)
 {
     AddStripIcons(hwnd);
     // Alternating readings: every icon gets a new picture and tooltip on every tick.
-    const uint32_t readings[] = {100, 0};
-    auto cycles = [&](int count, int start) {
-        for (int i = 0; i < count; ++i) Tick(readings[(start + i) % 2]);
+    const uint32_t alternating[] = {100, 0};
+    std::vector<uint32_t> readings;
+    auto cycles = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            readings.push_back(alternating[readings.size() % 2]);
+            Tick(readings.back());
+        }
     };
     // Wine reports no private bytes, but its committed and resident memory do show a leak.
     auto memory = [] {
@@ -398,18 +568,16 @@ TEST_F(StripIcons, ThousandsOfCyclesLeaveTheExactPictureAndNoGrowingMemory)
         GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
         return std::make_pair(counters.PagefileUsage, counters.WorkingSetSize);
     };
-    cycles(300, 0);  // warm-up: the heaps and the shell's tables reach their working size
+    cycles(300);  // warm-up: the heaps and the shell's tables reach their working size
     const auto before = memory();
-    cycles(3000, 300);
+    cycles(3000);
     const auto after = memory();
     // Leaking only the icons, three per cycle, grows both by megabytes (seen: 3.6 MB).
     const SIZE_T bound = 512 * 1024;
     EXPECT_LE(after.first, before.first + bound) << "committed bytes grew from " << before.first << " to " << after.first;
     EXPECT_LE(after.second, before.second + bound) << "working set grew from " << before.second << " to " << after.second;
 
-    std::vector<int> newest;
-    for (int i = 0; i < 48; ++i) newest.push_back(i % 2 ? 15 : 0);  // the last reading, 0, is idle
-    const std::string expected = Graph(newest);
+    const std::string expected = Graph(readings);
     EXPECT_EQ(TrayPicture(expected), expected);
 }
 
@@ -445,12 +613,13 @@ TEST_F(DarkTray, BarsAreWhiteOnlyWhenTheShellSaysPlainlyThatTheTaskbarIsDark)
     AddStripIcons(hwnd);
     ExpectDocked();
     Tick(37);
-    const std::string white = Graph({9}, 'W');
-    const std::string black = Graph({9}, '#');
+    const std::string white = Graph({37}, 'W');
+    const std::string black = Graph({37}, '#');
     ASSERT_EQ(TrayPicture(white), white);
 
-    // Anything but a 4-byte REG_DWORD of 0 keeps the classic black bars. (The icons stay in the
-    // panel from case to case: a panel that docks and undocks icons quickly shows stale pixels.)
+    // Anything but a 4-byte REG_DWORD of 0 keeps the classic black bars here (Wine is no Windows
+    // 10 build older than the flag). The icons stay in the panel from case to case: a panel that
+    // docks and undocks icons quickly shows stale pixels.
     const struct {
         const char* what;
         DWORD type;  // REG_NONE: no value (and with noKey, no key either)
@@ -469,12 +638,54 @@ TEST_F(DarkTray, BarsAreWhiteOnlyWhenTheShellSaysPlainlyThatTheTaskbarIsDark)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         SetTheme(REG_DWORD, Le32(0));
-        FollowTaskbarColour(hwnd);
+        FollowTaskbar(hwnd);
         ASSERT_EQ(TrayPicture(white), white);
         ClearTheme(c.noKey);
         if (c.type != REG_NONE) SetTheme(c.type, c.bytes);
-        FollowTaskbarColour(hwnd);
+        FollowTaskbar(hwnd);
         EXPECT_EQ(TrayPicture(black), black);
+    }
+}
+
+TEST_F(DarkTray, TheUsersChoiceOfBarsOverridesTheTaskbarFlag)
+{
+    SetTheme(REG_DWORD, Le32(1));
+    SetBars(REG_DWORD, Le32(2));  // read before the first icons are added
+    AddStripIcons(hwnd);
+    ExpectDocked();
+    Tick(100);
+    Tick(37);
+    ASSERT_EQ(TrayPicture(Graph({100, 37}, 'W')), Graph({100, 37}, 'W')) << "Bars 2 on a light taskbar";
+
+    // Each case changes the flag, the choice or both, and the icons follow at once, no sample
+    // taken: a 1 or a 2 decides, anything else follows the flag.
+    WriteUsage(0);
+    const struct {
+        const char* what;
+        DWORD flag;          // SystemUsesLightTheme: 0 dark, 1 light
+        DWORD barsType;      // REG_NONE: no Bars value
+        std::vector<BYTE> bars;
+        char bar;
+    } cases[] = {
+        {"Bars 1 on a dark taskbar", 0, REG_DWORD, Le32(1), '#'},
+        {"Bars 0 on a dark taskbar", 0, REG_DWORD, Le32(0), 'W'},
+        {"Bars 0 on a light taskbar", 1, REG_DWORD, Le32(0), '#'},
+        {"Bars 2 on a light taskbar", 1, REG_DWORD, Le32(2), 'W'},
+        {"Bars 3 on a light taskbar", 1, REG_DWORD, Le32(3), '#'},
+        {"Bars 2 as REG_SZ on a dark taskbar", 0, REG_SZ, {'2', 0}, 'W'},
+        {"Bars 2 as REG_QWORD on a light taskbar", 1, REG_QWORD, {2, 0, 0, 0, 0, 0, 0, 0}, '#'},
+        {"Bars 1 as REG_BINARY on a dark taskbar", 0, REG_BINARY, Le32(1), 'W'},
+        {"Bars 2 of two bytes on a light taskbar", 1, REG_DWORD, {2, 0}, '#'},
+        {"no Bars on a dark taskbar", 0, REG_NONE, {}, 'W'},
+        {"Bars 1 again", 0, REG_DWORD, Le32(1), '#'},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetTheme(REG_DWORD, Le32(c.flag));
+        ClearBars();
+        if (c.barsType != REG_NONE) SetBars(c.barsType, c.bars);
+        FollowTaskbar(hwnd);
+        EXPECT_EQ(TrayPicture(Graph({100, 37}, c.bar)), Graph({100, 37}, c.bar));
     }
 }
 
@@ -485,26 +696,26 @@ TEST_F(DarkTray, ASwitchRedrawsTheCurrentPictureAtOnceWithoutTakingASample)
     ExpectDocked();
     Tick(100);
     Tick(37);
-    const std::string black = Graph({0, 9});
+    const std::string black = Graph({100, 37});
     ASSERT_EQ(TrayPicture(black), black);
 
     WriteUsage(0);  // a sample taken out of turn would add an idle column
     SetTheme(REG_DWORD, Le32(0));
-    FollowTaskbarColour(hwnd);
-    const std::string white = Graph({0, 9}, 'W');
+    FollowTaskbar(hwnd);
+    const std::string white = Graph({100, 37}, 'W');
     EXPECT_EQ(TrayPicture(white), white);
     for (size_t slot = 0; slot < 3; ++slot) EXPECT_EQ(HoverTooltip(slot), "37 %") << "slot " << slot;
 
     // Settings that change something else leave the colour alone; back to light, black again.
-    FollowTaskbarColour(hwnd);
+    FollowTaskbar(hwnd);
     EXPECT_EQ(TrayPicture(white), white);
     SetTheme(REG_DWORD, Le32(1));
-    FollowTaskbarColour(hwnd);
+    FollowTaskbar(hwnd);
     EXPECT_EQ(TrayPicture(black), black);
 
     // The next tick goes on in the current colour.
     Tick(50);
-    const std::string next = Graph({0, 9, 7}, '#');
+    const std::string next = Graph({100, 37, 50}, '#');
     EXPECT_EQ(TrayPicture(next), next);
 }
 
