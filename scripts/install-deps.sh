@@ -6,6 +6,10 @@ packages=(
   cmake make g++ python3 googletest libbenchmark-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 wine64
+  # Wine's own "MS Sans Serif", Tahoma and the other Windows fonts: without them Wine has none of
+  # its own and measures dialog texts with a stand-in font. (Debian 12's Wine 8 does not find them
+  # in /usr/share/wine/fonts by itself; a prefix sees them once they are in its C:\windows\Fonts.)
+  fonts-wine
   xvfb xauth openbox trayer xdotool x11-utils imagemagick
 )
 

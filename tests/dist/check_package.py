@@ -5,8 +5,11 @@ BUILD_DIR is a build folder after its dist target (the zip, SHA256SUMS and cyclo
 PROJECT_VERSION is the version of the CMake project, such as 1.0.0.1. Checked: the zip holds
 exactly cyclowis.exe, README.txt and LICENSE.txt with fixed times and permissions; the texts have
 Windows line endings; SHA256SUMS matches; the program is a 32-bit GUI executable for subsystem
-4.0 with NX and ASLR, no time stamp, importing only Windows' own five DLLs; its version resource
-shows the project's version. Prints every failure and exits 1 when there was one.
+4.0 with NX and ASLR, no time stamp, importing only Windows' own five DLLs and from them only
+functions that Windows 95 has; its version resource shows the project's version; its one
+application manifest is well-formed and asks for DPI awareness, no elevation, the Windows versions
+from Vista to 11 and Common Controls 6, with no code page of its own. Prints every failure and
+exits 1 when there was one.
 """
 import hashlib
 import os
@@ -14,6 +17,7 @@ import re
 import struct
 import subprocess
 import sys
+import xml.etree.ElementTree as ElementTree
 import zipfile
 
 ENTRIES = ["cyclowis.exe", "README.txt", "LICENSE.txt"]
@@ -21,6 +25,67 @@ ENTRY_TIME = (2026, 1, 1, 0, 0, 0)
 ENTRY_MODE = 0o100644
 IMPORTS = {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "shell32.dll", "user32.dll"}
 OBJDUMP = os.environ.get("OBJDUMP", "i686-w64-mingw32-objdump")
+
+# Every function the program may import, by DLL: each one exists on Windows 95, so the program
+# still loads there. A newer function must be looked up at run time (GetProcAddress) instead, and
+# a function added here must be one that Windows 95 has. The C runtime's are classic ones that
+# msvcrt.dll has had from its first version.
+FUNCTIONS_WINDOWS_95_HAS = {
+    "advapi32.dll": {
+        "RegCloseKey", "RegCreateKeyExA", "RegOpenKeyExA", "RegQueryValueExA", "RegSetValueExA",
+    },
+    "kernel32.dll": {
+        "DeleteCriticalSection", "EnterCriticalSection", "FreeLibrary", "GetLastError",
+        "GetModuleHandleA", "GetProcAddress", "GetStartupInfoA", "GetTickCount",
+        "InitializeCriticalSection", "LeaveCriticalSection", "LoadLibraryA",
+        "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue", "VirtualProtect", "VirtualQuery",
+    },
+    "msvcrt.dll": {
+        "__getmainargs", "__initenv", "__p__acmdln", "__p__commode", "__p__fmode",
+        "__set_app_type", "__setusermatherr", "_amsg_exit", "_cexit", "_errno", "_initterm",
+        "_iob", "_onexit", "abort", "calloc", "exit", "fprintf", "free", "fwrite", "malloc",
+        "memcmp", "memcpy", "signal", "strcmp", "strlen", "strncmp", "vfprintf",
+    },
+    "shell32.dll": {"Shell_NotifyIconA"},
+    "user32.dll": {
+        "CreateIcon", "DestroyIcon", "DialogBoxParamA", "EndDialog", "FindWindowA", "GetCursorPos",
+        "GetDlgItem", "GetSubMenu", "GetSysColor", "GetSystemMetrics", "KillTimer", "LoadMenuA",
+        "PostMessageA", "RegisterWindowMessageA", "SendMessageA", "SetDlgItemTextA",
+        "SetForegroundWindow", "SetTimer", "ShowWindow", "SystemParametersInfoA",
+        "TrackPopupMenu",
+    },
+}
+
+# Newer functions that a DPI-aware program is tempted to import, with the Windows that have them;
+# an import of one of these would stop the program from loading on anything older.
+NEWER_THAN_WINDOWS_95 = {
+    "GetDpiForWindow": "Windows 10 1607 and later",
+    "GetSystemMetricsForDpi": "Windows 10 1607 and later",
+    "GetDpiForSystem": "Windows 10 1607 and later",
+    "SetProcessDpiAwarenessContext": "Windows 10 1703 and later",
+    "SetProcessDPIAware": "Windows Vista and later",
+    "RtlGetVersion": "the NT line only",
+}
+NEWER_DLLS = {"shcore.dll": "Windows 8.1 and later"}
+
+# What the application manifest must say (cyclowisp.manifest.in).
+RT_MANIFEST = 24
+CREATEPROCESS_MANIFEST_RESOURCE_ID = 1
+ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
+ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
+COMPATIBILITY_V1 = "{urn:schemas-microsoft-com:compatibility.v1}"
+WINDOWS_SETTINGS_2005 = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
+WINDOWS_SETTINGS_2016 = "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}"
+SUPPORTED_OS = {
+    "{e2011457-1546-43c5-a5fe-008deee3d3f0}": "Windows Vista",
+    "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "Windows 7",
+    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}": "Windows 8",
+    "{1f676c76-80e1-4239-95bb-83d0f6d0da78}": "Windows 8.1",
+    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}": "Windows 10 and 11",
+}
+COMMON_CONTROLS_6 = {"type": "win32", "name": "Microsoft.Windows.Common-Controls",
+                     "version": "6.0.0.0", "processorArchitecture": "x86",
+                     "publicKeyToken": "6595b64144ccf1df", "language": "*"}
 
 IMAGE_FILE_MACHINE_I386 = 0x14C
 IMAGE_FILE_EXECUTABLE_IMAGE = 0x0002
@@ -131,26 +196,38 @@ class Pe:
 
     def resource(self, type_id):
         """The data of the first resource of a type (first name, first language)."""
+        found = self.resources(type_id)
+        return found[0][2] if found else None
+
+    def resources(self, type_id):
+        """Every resource of a type as (name, language, data), in directory order; a name given
+        as a string instead of a number comes as that string."""
         base = self.offset(self.resource_rva)
 
-        def first_entry(directory, wanted=None):
+        def entries(directory):
             named, ids = struct.unpack_from("<HH", self.data, directory + 12)
             for i in range(named + ids):
-                ident, target = struct.unpack_from("<II", self.data, directory + 16 + 8 * i)
-                if wanted is None or ident == wanted:
-                    return target
-            return None
+                yield struct.unpack_from("<II", self.data, directory + 16 + 8 * i)
 
-        level = first_entry(base, type_id)
-        for _ in range(2):  # name, then language
-            if level is None or not level & 0x80000000:
-                return None
-            level = first_entry(base + (level & 0x7FFFFFFF))
-        if level is None:
-            return None
-        rva, size = struct.unpack_from("<II", self.data, base + level)
-        start = self.offset(rva)
-        return self.data[start:start + size]
+        def name(ident):
+            if not ident & 0x80000000:
+                return ident
+            at = base + (ident & 0x7FFFFFFF)
+            length = struct.unpack_from("<H", self.data, at)[0]
+            return self.data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
+
+        found = []
+        for ident, names in entries(base):
+            if ident != type_id or not names & 0x80000000:
+                continue
+            for name_id, languages in entries(base + (names & 0x7FFFFFFF)):
+                if not languages & 0x80000000:
+                    continue
+                for language, leaf in entries(base + (languages & 0x7FFFFFFF)):
+                    rva, size = struct.unpack_from("<II", self.data, base + leaf)
+                    start = self.offset(rva)
+                    found.append((name(name_id), language, self.data[start:start + size]))
+        return found
 
 
 def parse_version_block(buf, off=0):
@@ -192,6 +269,11 @@ def check_exe(data, version):
           f"DllCharacteristics {pe.dll_characteristics:#x} lack NX and DYNAMIC_BASE")
     check(pe.timestamp == 0, f"header time stamp {pe.timestamp:#x}, expected none (0)")
     check_version_resource(pe.resource(RT_VERSION), version)
+    manifests = pe.resources(RT_MANIFEST)
+    listed = [(name, f"{language:#06x}") for name, language, _ in manifests]
+    if check(len(manifests) == 1 and manifests[0][0] == CREATEPROCESS_MANIFEST_RESOURCE_ID,
+             f"manifest resources (id, language) {listed}, expected exactly one, id 1"):
+        check_manifest(manifests[0][2], version)
 
 
 def check_version_resource(block, version):
@@ -221,10 +303,93 @@ def check_version_resource(block, version):
               f"version string {name} is {strings.get(name)!r}, expected {expected!r}")
 
 
+def check_manifest(data, version):
+    """The application manifest: Windows reads only what sits in the right namespaces."""
+    try:
+        root = ElementTree.fromstring(data)
+    except ElementTree.ParseError as e:
+        check(False, f"manifest is no well-formed XML: {e}")
+        return
+    if not check(root.tag == ASM_V1 + "assembly" and root.get("manifestVersion") == "1.0",
+                 f"manifest root {root.tag} version {root.get('manifestVersion')}, expected an "
+                 f"asm.v1 assembly, manifestVersion 1.0"):
+        return
+    numbers = (version.split(".") + ["0"] * 4)[:4]
+    identity = root.find(ASM_V1 + "assemblyIdentity")
+    expected = {"type": "win32", "name": "Cyclowisp", "version": ".".join(numbers),
+                "processorArchitecture": "x86"}
+    got = identity.attrib if identity is not None else None
+    check(got == expected, f"manifest identity {got}, expected {expected}")
+
+    levels = root.findall(f"{ASM_V3}trustInfo/{ASM_V3}security/{ASM_V3}requestedPrivileges/"
+                          f"{ASM_V3}requestedExecutionLevel")
+    got = [dict(level.attrib) for level in levels]
+    check(got == [{"level": "asInvoker", "uiAccess": "false"}],
+          f"manifest execution levels {got}, expected one: asInvoker without uiAccess")
+
+    settings = f"{ASM_V3}application/{ASM_V3}windowsSettings/"
+    aware = [e.text for e in root.findall(settings + WINDOWS_SETTINGS_2005 + "dpiAware")]
+    check(aware == ["true"], f"manifest dpiAware {aware}, expected ['true']")
+    awareness = [e.text or ""
+                 for e in root.findall(settings + WINDOWS_SETTINGS_2016 + "dpiAwareness")]
+    check(len(awareness) == 1 and awareness[0].startswith("PerMonitorV2"),
+          f"manifest dpiAwareness {awareness}, expected one starting with PerMonitorV2")
+
+    compatibility = f"{COMPATIBILITY_V1}compatibility/{COMPATIBILITY_V1}application/"
+    ids = [e.get("Id", "").lower()
+           for e in root.findall(compatibility + COMPATIBILITY_V1 + "supportedOS")]
+    missing = [SUPPORTED_OS[i] for i in SUPPORTED_OS if i not in ids]
+    check(not missing and len(ids) == len(SUPPORTED_OS),
+          f"manifest supportedOS ids {ids}; missing: {missing or 'none'}")
+
+    dependencies = [dict(e.attrib) for e in root.findall(
+        f"{ASM_V1}dependency/{ASM_V1}dependentAssembly/{ASM_V1}assemblyIdentity")]
+    check(dependencies == [COMMON_CONTROLS_6],
+          f"manifest dependencies {dependencies}, expected only {COMMON_CONTROLS_6}")
+
+    # The program is ANSI in the user's own code page; a manifest code page would change that.
+    code_pages = [e.tag for e in root.iter() if e.tag.rpartition("}")[2] == "activeCodePage"]
+    check(not code_pages, f"manifest sets a code page: {code_pages}")
+
+
+def imported_functions(objdump_output):
+    """{dll in lower case: [function names]} from objdump -p; by-ordinal imports as '#n'."""
+    imports = {}
+    functions = None
+    for line in objdump_output.splitlines():
+        m = re.match(r"\s*DLL Name: (\S+)", line)
+        if m:
+            functions = imports.setdefault(m.group(1).lower(), [])
+        elif functions is not None and not line.strip():
+            functions = None
+        elif functions is not None:
+            m = re.match(r"\t[0-9a-f]+\t\s*(\d+)\s+(\S+)", line)
+            if m:
+                functions.append("#" + m.group(1) if m.group(2) == "<none>" else m.group(2))
+    return imports
+
+
 def check_imports(exe_path):
     out = subprocess.run([OBJDUMP, "-p", exe_path], capture_output=True, text=True, check=True)
-    dlls = {m.lower() for m in re.findall(r"DLL Name: (\S+)", out.stdout)}
+    imports = imported_functions(out.stdout)
+    dlls = set(imports)
     check(dlls == IMPORTS, f"imports {sorted(dlls)}, expected only {sorted(IMPORTS)}")
+    for dll, functions in sorted(imports.items()):
+        for function in functions:
+            if dll in NEWER_DLLS:
+                check(False, f"imports {function} from {dll}, a DLL of {NEWER_DLLS[dll]}: the "
+                             f"program would not load on Windows 95; look it up at run time "
+                             f"(LoadLibraryA, GetProcAddress)")
+            elif function in NEWER_THAN_WINDOWS_95:
+                check(False, f"imports {function} from {dll}, a function of "
+                             f"{NEWER_THAN_WINDOWS_95[function]}: the program would not load on "
+                             f"Windows 95; look it up at run time (GetProcAddress)")
+            elif dll in FUNCTIONS_WINDOWS_95_HAS:
+                check(function in FUNCTIONS_WINDOWS_95_HAS[dll],
+                      f"imports {function} from {dll}, which is not among the functions Windows "
+                      f"95 has that this program may import: if Windows 95 has it, add it to "
+                      f"FUNCTIONS_WINDOWS_95_HAS, else look it up at run time (GetProcAddress)")
+    return sum(len(functions) for functions in imports.values())
 
 
 def main():
@@ -242,13 +407,14 @@ def main():
         with open(exe_path, "rb") as f:
             check(f.read() == exe, "cyclowis.exe in the zip differs from the one built")
         check_exe(exe, version)
-    check_imports(exe_path)
+    functions = check_imports(exe_path)
     for message in failures:
         print("FAIL:", message)
     if failures:
         return 1
     print(f"package {os.path.basename(zip_path)}: 3 entries, PE32 GUI 4.0, NX and ASLR, "
-          f"imports {', '.join(sorted(IMPORTS))}, version {text}: all as expected")
+          f"imports {', '.join(sorted(IMPORTS))} ({functions} functions, all on Windows 95), "
+          f"version {text}, manifest: all as expected")
     return 0
 
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -178,7 +179,9 @@ TEST(Resources, AreAllInEnglishUS)
         LPCSTR type;
         WORD id;
     } cases[] = {{RT_DIALOG, IDD_METER}, {RT_DIALOG, IDD_ABOUT}, {RT_MENU, IDR_POPUP},
-                 {RT_GROUP_ICON, IDI_APP}, {RT_ICON, 1}, {RT_ICON, 2}, {RT_VERSION, 1}};
+                 {RT_GROUP_ICON, IDI_APP}, {RT_ICON, 1}, {RT_ICON, 2}, {RT_ICON, 3},
+                 {RT_ICON, 4}, {RT_ICON, 5}, {RT_ICON, 6}, {RT_ICON, 7}, {RT_VERSION, 1},
+                 {RT_MANIFEST, 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "type " << reinterpret_cast<uintptr_t>(c.type)
                                         << " id " << c.id);
@@ -405,24 +408,40 @@ struct GroupIconEntry {
 };
 #pragma pack(pop)
 
-TEST(Resources, IconGroupHoldsTwoSixteenColourImages)
+// The icon's sizes in the group's order: the 32 and the 16 of 100 % scaling first, then the small
+// icon at 125 and 150 % and the large one at 125, 150 and 200 %.
+const int ICON_SIZES[] = {32, 16, 20, 24, 40, 48, 64};
+const size_t ICON_COUNT = sizeof ICON_SIZES / sizeof ICON_SIZES[0];
+
+std::vector<GroupIconEntry> IconGroupEntries()
+{
+    const Resource group = Find(RT_GROUP_ICON, IDI_APP);
+    if (!group.data || group.size < 6) return {};
+    const WORD count = reinterpret_cast<const WORD*>(group.data)[2];
+    if (group.size != 6 + count * sizeof(GroupIconEntry)) return {};
+    std::vector<GroupIconEntry> entries(count);
+    std::memcpy(entries.data(), group.data + 6, count * sizeof(GroupIconEntry));
+    return entries;
+}
+
+TEST(Resources, IconGroupHoldsASixteenColourImageOfEachSize)
 {
     const Resource group = Find(RT_GROUP_ICON, IDI_APP);
     ASSERT_NE(group.data, nullptr);
     const WORD* header = reinterpret_cast<const WORD*>(group.data);
     EXPECT_EQ(header[0], 0);  // reserved
     EXPECT_EQ(header[1], 1);  // icons
-    ASSERT_EQ(header[2], 2);
-    ASSERT_EQ(group.size, 6 + 2 * sizeof(GroupIconEntry));
-    GroupIconEntry entries[2];
-    std::memcpy(entries, group.data + 6, sizeof entries);
+    ASSERT_EQ(header[2], ICON_COUNT);
+    ASSERT_EQ(group.size, 6 + ICON_COUNT * sizeof(GroupIconEntry));
+    const std::vector<GroupIconEntry> entries = IconGroupEntries();
+    ASSERT_EQ(entries.size(), ICON_COUNT);
 
-    const int sizes[] = {32, 16};
-    for (int i = 0; i < 2; ++i) {
+    for (size_t i = 0; i < ICON_COUNT; ++i) {
         const GroupIconEntry& e = entries[i];
-        SCOPED_TRACE(sizes[i]);
-        EXPECT_EQ(e.width, sizes[i]);
-        EXPECT_EQ(e.height, sizes[i]);
+        const int size = ICON_SIZES[i];
+        SCOPED_TRACE(size);
+        EXPECT_EQ(e.width, size);
+        EXPECT_EQ(e.height, size);
         EXPECT_EQ(e.colours, 16);
         EXPECT_EQ(e.planes, 1);
         EXPECT_EQ(e.bitCount, 4);
@@ -432,14 +451,15 @@ TEST(Resources, IconGroupHoldsTwoSixteenColourImages)
         EXPECT_EQ(image.size, e.bytes);
         BITMAPINFOHEADER bih;
         std::memcpy(&bih, image.data, sizeof bih);
-        EXPECT_EQ(bih.biWidth, sizes[i]);
-        EXPECT_EQ(bih.biHeight, 2 * sizes[i]) << "colour bits and AND mask";
+        EXPECT_EQ(bih.biWidth, size);
+        EXPECT_EQ(bih.biHeight, 2 * size) << "colour bits and AND mask";
         EXPECT_EQ(bih.biPlanes, 1);
         EXPECT_EQ(bih.biBitCount, 4);
         EXPECT_EQ(bih.biCompression, DWORD(BI_RGB));
-        // Header, 16 palette entries, 4-bit colour rows and 1-bit mask rows, each padded to 4 bytes.
-        const DWORD maskRow = (sizes[i] / 8 + 3) / 4 * 4;
-        EXPECT_EQ(image.size, 40u + 16 * 4 + sizes[i] * sizes[i] / 2 + sizes[i] * maskRow);
+        // Header, 16 palette entries, 4-bit colour rows and 1-bit mask rows, each padded to 4
+        // bytes: a 20-pixel row is 10 colour bytes stored as 12 and 3 mask bytes stored as 4.
+        const DWORD colourRow = (size * 4 + 31) / 32 * 4, maskRow = (size + 31) / 32 * 4;
+        EXPECT_EQ(image.size, 40u + 16 * 4 + size * colourRow + size * maskRow);
         // Standard palette: black, light grey at 7, dark grey at 8, white at 15.
         const RGBQUAD* palette = reinterpret_cast<const RGBQUAD*>(image.data + 40);
         const COLORREF probe[][2] = {{0, RGB(0, 0, 0)},
@@ -453,7 +473,7 @@ TEST(Resources, IconGroupHoldsTwoSixteenColourImages)
     }
 }
 
-// Pixels of a loaded icon, top row first: the AND mask and the colour bits as 0x00RRGGBB.
+// Pixels of an icon, top row first: the AND mask and the colour bits as 0x00RRGGBB.
 struct IconPixels {
     int size;
     std::vector<bool> transparent;
@@ -467,8 +487,35 @@ struct IconPixels {
         return true;
     }
     DWORD At(int x, int y) const { return colour[y * size + x] & 0xFFFFFF; }
+
+    // One pixel as the art draws it: '.' transparent, 'K' black, 'W' white, '-' light grey,
+    // 'g' dark grey, '?' any other colour.
+    char Art(int x, int y) const
+    {
+        if (transparent[y * size + x]) return '.';
+        switch (At(x, y)) {
+        case 0x000000: return 'K';
+        case 0xFFFFFF: return 'W';
+        case 0xC0C0C0: return '-';
+        case 0x808080: return 'g';
+        }
+        return '?';
+    }
+    std::string Row(int y, int x0, int x1) const
+    {
+        std::string s;
+        for (int x = x0; x <= x1; ++x) s += Art(x, y);
+        return s;
+    }
+    std::string Column(int x, int y0, int y1) const
+    {
+        std::string s;
+        for (int y = y0; y <= y1; ++y) s += Art(x, y);
+        return s;
+    }
 };
 
+// The icon as LoadImageA gives it for a size; an empty picture when it comes back at another size.
 IconPixels ReadIcon(int size)
 {
     IconPixels px{size, {}, {}};
@@ -478,31 +525,86 @@ IconPixels ReadIcon(int size)
     if (!icon) return px;
     ICONINFO info;
     GetIconInfo(icon, &info);
-    HDC dc = GetDC(nullptr);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = size;
-    bi.bmiHeader.biHeight = -size;  // top-down
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    std::vector<DWORD> mask(size * size);
-    px.colour.resize(size * size);
-    GetDIBits(dc, info.hbmMask, 0, size, mask.data(), &bi, DIB_RGB_COLORS);
-    GetDIBits(dc, info.hbmColor, 0, size, px.colour.data(), &bi, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, dc);
-    for (DWORD m : mask) px.transparent.push_back((m & 0xFFFFFF) != 0);
+    BITMAP colourBitmap = {};
+    GetObjectA(info.hbmColor, sizeof colourBitmap, &colourBitmap);
+    if (colourBitmap.bmWidth == size && colourBitmap.bmHeight == size) {
+        HDC dc = GetDC(nullptr);
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = size;
+        bi.bmiHeader.biHeight = -size;  // top-down
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        std::vector<DWORD> mask(size * size);
+        px.colour.resize(size * size);
+        GetDIBits(dc, info.hbmMask, 0, size, mask.data(), &bi, DIB_RGB_COLORS);
+        GetDIBits(dc, info.hbmColor, 0, size, px.colour.data(), &bi, DIB_RGB_COLORS);
+        ReleaseDC(nullptr, dc);
+        for (DWORD m : mask) px.transparent.push_back((m & 0xFFFFFF) != 0);
+    }
     DeleteObject(info.hbmMask);
     DeleteObject(info.hbmColor);
     DestroyIcon(icon);
     return px;
 }
 
+// The image of one size as stored in the icon group, decoded from its 4-bit colour rows and
+// 1-bit mask rows (bottom row first, each padded to 4 bytes).
+IconPixels StoredIcon(int size)
+{
+    IconPixels px{size, {}, {}};
+    for (const GroupIconEntry& e : IconGroupEntries()) {
+        if (e.width != size) continue;
+        const Resource image = Find(RT_ICON, e.id);
+        if (!image.data) break;
+        const RGBQUAD* palette = reinterpret_cast<const RGBQUAD*>(image.data + 40);
+        const BYTE* colour = image.data + 40 + 16 * 4;
+        const DWORD colourRow = (size * 4 + 31) / 32 * 4, maskRow = (size + 31) / 32 * 4;
+        const BYTE* mask = colour + size * colourRow;
+        for (int y = 0; y < size; ++y) {
+            const int row = size - 1 - y;
+            for (int x = 0; x < size; ++x) {
+                const BYTE pair = colour[row * colourRow + x / 2];
+                const RGBQUAD& q = palette[x % 2 ? pair & 0x0F : pair >> 4];
+                px.colour.push_back(DWORD(q.rgbRed) << 16 | q.rgbGreen << 8 | q.rgbBlue);
+                px.transparent.push_back(mask[row * maskRow + x / 8] >> (7 - x % 8) & 1);
+            }
+        }
+        break;
+    }
+    return px;
+}
+
+// Windows picks the icon image by the size it needs: the caption and the About box ask for 20 or
+// 24 at 125 and 150 %, Explorer for 40, 48 or 64. Each size comes out as its own drawing, not as
+// another one stretched.
+TEST(Resources, EachSizeLoadsAsItsOwnImage)
+{
+    for (int size : ICON_SIZES) {
+        SCOPED_TRACE(size);
+        const IconPixels stored = StoredIcon(size);
+        ASSERT_EQ(stored.transparent.size(), size_t(size * size)) << "no image of this size";
+        const IconPixels loaded = ReadIcon(size);
+        ASSERT_EQ(loaded.transparent.size(), size_t(size * size))
+            << "LoadImageA gave no icon of " << size << "x" << size;
+        for (int y = 0; y < size; ++y) {
+            EXPECT_EQ(loaded.Row(y, 0, size - 1), stored.Row(y, 0, size - 1)) << "row " << y;
+        }
+    }
+}
+
+// The art of every size: a frame with white top and left edges and black (outside) and dark grey
+// (inside) bottom and right edges, as wide as the table says, around a light-grey field whose
+// black bars stand on its bottom; fully transparent rows above and below.
 TEST(Resources, IconIsARaisedFrameBetweenTransparentRows)
 {
     const struct {
         int size, above, below;
-    } cases[] = {{32, 8, 8}, {16, 3, 4}};
+        int white, grey, black;  // widths of the frame's edges
+    } cases[] = {{16, 3, 4, 1, 0, 1},    {20, 4, 5, 1, 0, 1},    {24, 5, 6, 2, 1, 1},
+                 {32, 8, 8, 2, 1, 1},    {40, 10, 10, 3, 1, 2},  {48, 12, 12, 3, 1, 2},
+                 {64, 16, 16, 4, 2, 2}};
     const DWORD white = 0xFFFFFF, black = 0, lightGrey = 0xC0C0C0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
@@ -521,7 +623,29 @@ TEST(Resources, IconIsARaisedFrameBetweenTransparentRows)
         EXPECT_EQ(px.At(c.size - 1, bottom), black) << "bottom-right";
         EXPECT_EQ(px.At(c.size - 1, top + 2), black) << "right edge";
         EXPECT_EQ(px.At(c.size / 2, bottom), black) << "bottom edge";
-        EXPECT_EQ(px.At(3, top + 3), lightGrey) << "field";
+        EXPECT_EQ(px.At(c.white + 1, top + c.white + 1), lightGrey) << "field";
+
+        // Across the field's top row, which no bar reaches, and down its first column, left of
+        // the bars: each edge as wide as drawn.
+        const int edges = c.grey + c.black;
+        const std::string across = std::string(c.white, 'W') +
+                                   std::string(c.size - c.white - edges, '-') +
+                                   std::string(c.grey, 'g') + std::string(c.black, 'K');
+        EXPECT_EQ(px.Row(top + c.white, 0, c.size - 1), across);
+        const std::string down = std::string(c.white, 'W') +
+                                 std::string(bottom - top + 1 - c.white - edges, '-') +
+                                 std::string(c.grey, 'g') + std::string(c.black, 'K');
+        EXPECT_EQ(px.Column(c.white, top, bottom), down);
+
+        // Every column of the field is light grey above and black below: bars on the bottom.
+        const int fieldTop = top + c.white, fieldBottom = bottom - edges;
+        for (int x = c.white; x < c.size - edges; ++x) {
+            const std::string column = px.Column(x, fieldTop, fieldBottom);
+            const size_t bar = std::min(column.find('K'), column.size());
+            EXPECT_EQ(column, std::string(bar, '-') + std::string(column.size() - bar, 'K'))
+                << "column " << x;
+        }
+        EXPECT_EQ(px.Art(c.size / 2, fieldBottom), 'K') << "no bar in the middle";
     }
 }
 
@@ -586,6 +710,96 @@ TEST(Resources, VersionBlockCarriesTheFixedFieldsAndStrings)
                                    &len));
         EXPECT_STREQ(value, s.value);
     }
+}
+
+// An identity as the loader encodes it, such as Cyclowisp,processorArchitecture="x86",...; ASCII.
+std::string AssemblyIdentity(HANDLE context, DWORD index)
+{
+    std::vector<BYTE> buffer(4096);
+    SIZE_T written = 0;
+    if (!QueryActCtxW(0, context, &index, AssemblyDetailedInformationInActivationContext,
+                      buffer.data(), buffer.size(), &written)) {
+        return "(error " + std::to_string(GetLastError()) + ")";
+    }
+    const auto* info =
+        reinterpret_cast<const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(buffer.data());
+    std::string identity;
+    for (const wchar_t* c = info->lpAssemblyEncodedAssemblyIdentity; c && *c; ++c) {
+        identity += char(*c);
+    }
+    return identity;
+}
+
+// Windows XP and later read the linked manifest (XP only its Common Controls 6); Windows 95 to
+// 2000 never look at it. What counts is what the loader makes of it, so the loader is asked: the
+// process is DPI-aware (so Windows does not stretch its windows into a blur), it runs with the
+// rights of whoever starts it, and the manifest names the program and Common Controls 6, which
+// must be found.
+TEST(Resources, ManifestIsReadAsWritten)
+{
+    // This process runs under it: these are the settings of the process's own context.
+    const struct {
+        const wchar_t* space;
+        const wchar_t* name;
+        const wchar_t* value;
+    } settings[] = {
+        {L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware", L"true"},
+        {L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness",
+         L"PerMonitorV2, System"},
+    };
+    for (const auto& setting : settings) {
+        SCOPED_TRACE(testing::Message() << setting.name);
+        wchar_t value[64] = L"";
+        SIZE_T written = 0;
+        EXPECT_TRUE(QueryActCtxSettingsW(0, nullptr, setting.space, setting.name, value, 64,
+                                         &written))
+            << "error " << GetLastError();
+        EXPECT_STREQ(value, setting.value);
+    }
+
+    // A context made from the same resource: it is only made when every dependency is found.
+    ACTCTXW request = {};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.hModule = GetModuleHandleW(nullptr);
+    request.lpResourceName = MAKEINTRESOURCEW(1);
+    HANDLE context = CreateActCtxW(&request);
+    ASSERT_NE(context, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+
+    ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION runLevel = {};
+    SIZE_T written = 0;
+    EXPECT_TRUE(QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext,
+                             &runLevel, sizeof runLevel, &written))
+        << "error " << GetLastError();
+    EXPECT_EQ(runLevel.RunLevel, ACTCTX_RUN_LEVEL_AS_INVOKER);
+    EXPECT_EQ(runLevel.UiAccess, 0u);
+
+    // The detailed information is followed by the paths it points to.
+    std::vector<BYTE> detail(4096);
+    EXPECT_TRUE(QueryActCtxW(0, context, nullptr, ActivationContextDetailedInformation,
+                             detail.data(), detail.size(), &written))
+        << "error " << GetLastError();
+    ASSERT_EQ(reinterpret_cast<const ACTIVATION_CONTEXT_DETAILED_INFORMATION*>(detail.data())
+                  ->ulAssemblyCount,
+              2u)
+        << "the program and the one dependency";
+    const std::string program = AssemblyIdentity(context, 1);
+    const std::string controls = AssemblyIdentity(context, 2);
+    ReleaseActCtx(context);
+
+    // The program's own identity carries the project's version, 1.0.0.1.
+    const std::string version = std::to_string(CYCLOWISP_VERSION_MAJOR) + "." +
+                                std::to_string(CYCLOWISP_VERSION_MINOR) + "." +
+                                std::to_string(CYCLOWISP_VERSION_PATCH) + "." +
+                                std::to_string(CYCLOWISP_VERSION_TWEAK);
+    EXPECT_EQ(program.rfind("Cyclowisp,", 0), 0u) << program;
+    EXPECT_NE(program.find("version=\"" + version + "\""), std::string::npos) << program;
+    EXPECT_NE(program.find("processorArchitecture=\"x86\""), std::string::npos) << program;
+    // The system's Common Controls 6 assembly that was found, 6.0.x.y.
+    EXPECT_EQ(controls.rfind("Microsoft.Windows.Common-Controls,", 0), 0u) << controls;
+    EXPECT_NE(controls.find("version=\"6.0."), std::string::npos) << controls;
+    EXPECT_NE(controls.find("publicKeyToken=\"6595b64144ccf1df\""), std::string::npos)
+        << controls;
 }
 
 }  // namespace
