@@ -14,10 +14,12 @@ bench: deps
 	cmake --build --preset native -j2 --target core_bench
 	build/native/bench/core_bench
 
-# What a whole tick costs under Wine, cyclowis.exe against a reference that does the least
-# (about 10 minutes; a report, not a test). Options: make tickbench TICKBENCH_ARGS="--rounds 5".
+# What a whole tick costs under Wine, cyclowis.exe against a reference that does the least, at
+# 96 and 144 DPI (about 20 minutes; a report, not a test). Options, for example
+#   make tickbench TICKBENCH_ARGS="--dpi 144 --rounds 1 --ticks 100" TICKBENCH_BUILD=build/mine
+# (the build folder, build/windows unless named, holds the benchmark's desktop and its report).
 tickbench: deps
-	scripts/tick-bench.sh $(TICKBENCH_ARGS)
+	scripts/tick-bench.sh $(if $(TICKBENCH_BUILD),--build-dir $(TICKBENCH_BUILD)) $(TICKBENCH_ARGS)
 
 # The release package: build/dist/cyclowisp-<version>-win32.zip and SHA256SUMS (paths printed).
 dist: deps

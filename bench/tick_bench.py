@@ -5,26 +5,35 @@
 # memory. cyclowis.exe is set against ref_meter.exe, which does only the least a meter of three
 # icons can do per tick, in turns, under two loads: a steady graph (the sample held at one value)
 # and a moving graph (sample_feeder rewrites it every 100 ms, so every icon changes every tick).
-#   tick_bench.py --build BUILD [--rounds N] [--warmup TICKS] [--ticks TICKS] [--loads steady,moving]
+# Both run at each display scaling asked for: 96 DPI (16-pixel icons) and 144 DPI (24-pixel
+# icons). Wine reads the DPI (LogPixels) once per process, so for each one the prefix's server is
+# restarted, and with it the shell; the prefix's own value is put back at the end.
+#   tick_bench.py --build BUILD [--dpi 96,144] [--rounds N] [--warmup TICKS] [--ticks TICKS]
+#                 [--loads steady,moving]
 # Needs CYCLOWISP_DESKTOP (a desktop of its own, started by scripts/desktop.sh; see tick-bench.sh).
 # A benchmark that reports figures, not a test: nothing here fails on a slow or busy machine.
 import argparse
 import os
+import signal
 import statistics
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import IDCANCEL, WM_COMMAND, Probe, desktop_environment, headrooms, wait_for  # noqa: E402
+from harness import IDCANCEL, WM_COMMAND, Probe, desktop_environment, wait_for  # noqa: E402
 
 TICK_S = 0.1         # the meter's shortest delay, stored as 1 (tenths of a second)
-STEADY_USAGE = 37    # the steady graph's reading: "37 %", headroom 9
+STEADY_USAGE = 37    # the steady graph's reading: "37 %", headroom 9 at 16 pixels, 14 at 24
 OFF_GRAPH_USAGE = 101  # a reading whose column is empty: marks the ticks of the rate check
-RATE_CHECK_S = 4.0   # shorter than 48 ticks, so the marked columns never fill the graph
+RATE_CHECK_S = 4.0   # shorter than 3 x 16 ticks, so the marked columns never fill the graph
+ICONS = 3
+WM_NULL = 0x0000
 WM_CLOSE = 0x0010
 REF_CLASS = "CyclowispTickReference"
 REF_GETTICKS = 0x8000 + 1  # WM_APP + 1: the reference answers how many ticks it has run
+REF_GETSIZE = 0x8000 + 2   # WM_APP + 2: and the size of its icons, the shell's small-icon size
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"  # LogPixels, the DPI that Wine reads at a process's start
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 TARGETS = {"steady": 0.3, "moving": 1.05}
 PROGRAMS = ("cyclowis", "reference")
@@ -43,6 +52,14 @@ def read(path):
             return f.read()
     except OSError:
         return None
+
+
+def run(args, env, check=True, capture=True):
+    """Runs a command to its end. A command that leaves a daemon behind (wineserver -p, wineboot)
+    must not capture: the daemon keeps the pipe open, and reading it would never end."""
+    out = subprocess.PIPE if capture else subprocess.DEVNULL
+    return subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=out, text=True,
+                          check=check)
 
 
 def comm(pid):
@@ -71,13 +88,13 @@ def wineserver_pid(prefix):
 
 
 def prefix_processes(name, prefix):
-    """Processes of this prefix whose command name is NAME. Wine names each process after its
-    Windows program (comm), 64-bit ones running natively, 32-bit ones inside qemu-i386; other
-    desktops' processes of the same name differ in WINEPREFIX."""
+    """Processes of this prefix whose command name is NAME (any name when None). Wine names each
+    process after its Windows program (comm), 64-bit ones running natively, 32-bit ones inside
+    qemu-i386; other desktops' processes of the same name differ in WINEPREFIX."""
     want = ("WINEPREFIX=" + prefix).encode()
     found = []
     for pid in linux_pids():
-        if comm(pid) != name[:15]:
+        if name is not None and comm(pid) != name[:15]:
             continue
         environ = read("/proc/%d/environ" % pid)
         if environ and want in environ.split(b"\0"):
@@ -102,15 +119,170 @@ def peak_rss_kib(pid):
     return None
 
 
+# --- display scaling ------------------------------------------------------------------------------
+
+def wine_builtin(env):
+    """How to start one of Wine's own 64-bit programs: `wine` would first start the 32-bit loader
+    (under qemu's emulator here, seconds) only to hand over to the 64-bit one."""
+    return ["/usr/lib/wine/wine64"] if os.access("/usr/lib/wine/wine64", os.X_OK) else ["wine"]
+
+
+def log_pixels(env):
+    """The prefix's stored LogPixels, or None when it has none (Wine then uses 96)."""
+    out = run(wine_builtin(env) + ["reg", "query", DESKTOP_KEY, "/v", "LogPixels"], env, check=False).stdout
+    for line in out.splitlines():
+        words = line.split()
+        if len(words) == 3 and words[0] == "LogPixels" and words[1] == "REG_DWORD":
+            return int(words[2], 0)
+    return None
+
+
+def set_log_pixels(env, dpi):
+    if dpi is None:
+        run(wine_builtin(env) + ["reg", "delete", DESKTOP_KEY, "/v", "LogPixels", "/f"], env, check=False)
+    else:
+        run(wine_builtin(env) + ["reg", "add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"], env)
+
+
+def restart_server(env, boot=True):
+    """Ends every process of the prefix with its server (which saves the registry), then starts a
+    persistent server again, booted as scripts/desktop.sh does. The next Windows program starts
+    the shell anew, and every process reads the DPI afresh."""
+    run(["wineserver", "-k"], env, check=False, capture=False)
+    run(["wineserver", "-w"], env, check=False, capture=False)
+    # The server is gone before every process it served has exited; a shell of the old DPI must
+    # not outlive it.
+    wait_for("the end of the prefix's processes", lambda: not prefix_processes(None, env["WINEPREFIX"]), timeout=30)
+    run(["wineserver", "-p"], env, capture=False)
+    if boot:
+        run(["wineboot", "-i"], env, capture=False)
+
+
+# --- the graph on the screen -------------------------------------------------------------------------
+
+def screen_rgb(env, left, top, width, height):
+    """The screen's pixels in a rectangle, 3 bytes (R, G, B) each, top row first."""
+    data = subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, height, left, top),
+                           "-depth", "8", "rgb:-"], env=env, capture_output=True, check=True).stdout
+    if len(data) != width * height * 3:
+        raise RuntimeError("the screen capture gave %d bytes for %dx%d pixels" % (len(data), width, height))
+    return data
+
+
+def tray_icons(probe, env, size):
+    """The last three icons of Wine's tray window as the screen shows them, each SIZE rows of
+    '#' (black), '.' (the tray's background, as the slot's corner shows it) and '?' (other).
+    The tray draws a changed icon over the old one without erasing, so it is repainted first; the
+    shell hands its pixels to the X server once it next waits for messages, which a sent message
+    makes sure of."""
+    probe("repaint")
+    for tray in probe("find", "Shell_TrayWnd").split():
+        probe.send(tray, WM_NULL)
+    # The newest three: Wine's tray puts each new icon right of the earlier ones.
+    rects = [tuple(int(v) for v in r.split(",")) for r in probe("iconrects").split()][-ICONS:]
+    if len(rects) < ICONS:
+        raise RuntimeError("the tray holds %d icons" % len(rects))
+    left, top = min(r[0] for r in rects), min(r[1] for r in rects)
+    width, height = max(r[2] for r in rects) - left, max(r[3] for r in rects) - top
+    pixels = screen_rgb(env, left, top, width, height)
+    at = lambda x, y: pixels[(y * width + x) * 3:(y * width + x) * 3 + 3]
+    grids = []
+    for r in rects:
+        # The icon sits in the middle of its slot (2 pixels in, the slot being 4 pixels larger).
+        x0, y0 = r[0] - left + (r[2] - r[0] - size) // 2, r[1] - top + (r[3] - r[1] - size) // 2
+        background = at(r[0] - left, r[1] - top)
+        grids.append(["".join("." if at(x, y) == background else "#" if at(x, y) == b"\0\0\0" else "?"
+                              for x in range(x0, x0 + size)) for y in range(y0, y0 + size)])
+    return grids
+
+
+def headrooms(grids):
+    """The graph's columns, icon after icon, left to right, as headroom values: the bar (rows from
+    the headroom down black, the rest background; S for an empty column) that the column matches
+    best. Wine 8's shell does not show a 24-pixel monochrome icon exactly (any program's, the
+    reference's too): it reads the XOR rows from the wrong place, so the top six rows invert the
+    background where the icon's bottom six rows are transparent, and the bottom six rows hold a
+    few stray pixels. So a column is read as the nearest bar, which those pixels do not change,
+    and is None only when it differs from every bar in half its pixels or more."""
+    columns = []
+    for grid in grids:
+        size = len(grid)
+        for x in range(size):
+            column = "".join(row[x] for row in grid)
+            misses, h = min((sum(c != ("#" if y >= h else ".") for y, c in enumerate(column)), h)
+                            for h in range(size + 1))
+            columns.append(h if misses < size // 2 else None)
+    return columns
+
+
+def steady_headroom(size):
+    """The meter's headroom for the steady reading at icons of SIZE pixels."""
+    return 2 * (size - 1) * (100 - STEADY_USAGE) // 195
+
+
 # --- the programs under Wine ------------------------------------------------------------------------
+
+def wait_until_quiet(server, window=2.0, limit=60.0):
+    """Waits until the freshly booted prefix's server has settled (the services that wineboot
+    starts keep it busy for a while), so that the first run measures what the later ones do:
+    at most 1 % of a processor over WINDOW seconds, or LIMIT seconds in all. Returns the wait."""
+    started = time.monotonic()
+    while time.monotonic() - started < limit:
+        before = cpu_seconds(server)
+        time.sleep(window)
+        if cpu_seconds(server) - before <= 0.01 * window:
+            break
+    return time.monotonic() - started
+
+
+class Session:
+    """The prefix restarted at one DPI, and what talks to it: traytool, the sample feeder, the
+    server's pid and the size of the shell's icons, which the reference reports."""
+
+    def __init__(self, dpi, args, exes, env):
+        self.dpi, self.env, self.prefix = dpi, env, env["WINEPREFIX"]
+        set_log_pixels(env, dpi)
+        restart_server(env)
+        self.probe = Probe(os.path.join(args.build, "tests", "tools", "traytool.exe"), env)
+        self.feeder = None
+        try:
+            self.probe("setdelay", 1)
+            if self.probe("delay") != "4 1 4":  # REG_DWORD 1, four bytes
+                raise RuntimeError("the stored Delay did not read back as 1: %s" % self.probe("delay"))
+            self.feeder = Probe(os.path.join(args.build, "bench", "sample_feeder.exe"), env)
+            self.server = wineserver_pid(self.prefix)
+            # A first reference also starts the shell, before anything is measured.
+            reference = Program("reference", exes["reference"], self)
+            try:
+                self.size = reference.size()
+            finally:
+                reference.stop()
+            waited = wait_until_quiet(self.server)
+            # The steady graph stops changing once its newest reading has reached every column.
+            self.warmup = args.warmup if args.warmup is not None else ICONS * self.size + 12
+            log("%d DPI: wineserver pid %d, quiet after %.0f s, icons of %d pixels, %d ticks of warm-up"
+                % (dpi, self.server, waited, self.size, self.warmup))
+            if self.warmup <= ICONS * self.size:
+                log("  the steady graph still moves after %d ticks: it is %d columns wide"
+                    % (self.warmup, ICONS * self.size))
+        except BaseException:
+            self.close()
+            raise
+
+    def close(self):
+        if self.feeder:
+            self.feeder.close()
+        self.probe.close()
+
 
 class Program:
     """One run of cyclowis.exe or ref_meter.exe: its Linux process and its window."""
 
-    def __init__(self, kind, exe, env, probe):
-        self.kind, self.probe = kind, probe
+    def __init__(self, kind, exe, session):
+        self.kind, self.probe = kind, session.probe
+        probe = self.probe
         before = set(self.windows())
-        self.process = subprocess.Popen(["wine", exe], env=env, stdin=subprocess.DEVNULL,
+        self.process = subprocess.Popen(["wine", exe], env=session.env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.hwnd = wait_for("the window of %s" % exe,
                              lambda: [h for h in self.windows() if h not in before], timeout=90)[0]
@@ -121,7 +293,7 @@ class Program:
         if comm(self.pid) != want:
             raise RuntimeError("process %d is %r, not %s" % (self.pid, comm(self.pid), want))
         wait_for("the three icons of %s" % exe,
-                 lambda: all(probe("icon", self.hwnd, uid) == "1" for uid in range(3)), timeout=60)
+                 lambda: all(probe("icon", self.hwnd, uid) == "1" for uid in range(ICONS)), timeout=60)
 
     def windows(self):
         return self.probe.windows("meters") if self.kind == "cyclowis" else self.probe("find", REF_CLASS).split()
@@ -129,6 +301,10 @@ class Program:
     def ticks(self):
         """Ticks run so far: only the reference counts them."""
         return self.probe.send(self.hwnd, REF_GETTICKS) if self.kind == "reference" else None
+
+    def size(self):
+        """The reference's icon size in pixels."""
+        return self.probe.send(self.hwnd, REF_GETSIZE)
 
     def stop(self):
         if self.process.poll() is None:
@@ -144,37 +320,52 @@ class Program:
         return self.process.returncode
 
 
-def marked_rate(feeder, probe):
+def check_steady_graph(session):
+    """Whether the meter's graph shows the steady reading in every one of its 3 x S columns, which
+    it does only when it draws its icons at the shell's size; what it shows otherwise is logged."""
+    columns = headrooms(tray_icons(session.probe, session.env, session.size))
+    want = steady_headroom(session.size)
+    if columns == [want] * (ICONS * session.size):
+        return True
+    log("  the steady graph at %d pixels should be %d columns at headroom %d; seen: %s"
+        % (session.size, ICONS * session.size, want, columns))
+    return False
+
+
+def marked_rate(session):
     """The meter's real tick rate: hold a reading whose column is empty, wait, and count the empty
     columns at the newest end of the graph; each is one tick since the reading changed."""
     t0 = time.monotonic()
-    feeder("hold", OFF_GRAPH_USAGE)
+    session.feeder("hold", OFF_GRAPH_USAGE)
     t_set = (t0 + time.monotonic()) / 2
     time.sleep(RATE_CHECK_S)
     t0 = time.monotonic()
-    columns = headrooms(probe.tray_icons()[:3])
+    columns = headrooms(tray_icons(session.probe, session.env, session.size))
     t_seen = (t0 + time.monotonic()) / 2
     n = 0
     for h in reversed(columns):
-        if h != 16:
+        if h != session.size:
             break
         n += 1
-    return n / (t_seen - t_set) if 0 < n < len(columns) else None
+    if not 0 < n < len(columns):
+        log("  the rate check saw %d empty columns: %s" % (n, columns))
+        return None
+    return n / (t_seen - t_set)
 
 
-def run_once(kind, exe, load, args, env, probe, feeder, server, prefix):
+def run_once(kind, exe, load, args, session):
     if load == "steady":
-        feeder("hold", STEADY_USAGE)
+        session.feeder("hold", STEADY_USAGE)
     else:
-        feeder("cycle")
-    program = Program(kind, exe, env, probe)
+        session.feeder("cycle", session.size)
+    program = Program(kind, exe, session)
     try:
-        explorers = prefix_processes("explorer.exe", prefix)
+        explorers = prefix_processes("explorer.exe", session.prefix)
         if not explorers:
             raise RuntimeError("no explorer.exe in the prefix")
-        time.sleep(args.warmup * TICK_S)
+        time.sleep(session.warmup * TICK_S)
 
-        pids = {"meter": [program.pid], "wineserver": [server], "explorer": explorers}
+        pids = {"meter": [program.pid], "wineserver": [session.server], "explorer": explorers}
         ticks0 = program.ticks()
         t0 = time.monotonic()
         cpu0 = {p: sum(cpu_seconds(pid) for pid in pids[p]) for p in PROCESSES}
@@ -188,7 +379,9 @@ def run_once(kind, exe, load, args, env, probe, feeder, server, prefix):
         if kind == "reference":
             rate = (ticks1 - ticks0) / wall
         else:
-            rate = marked_rate(feeder, probe)
+            if load == "steady":
+                check_steady_graph(session)
+            rate = marked_rate(session)
         # Normalised by the ticks the window should hold; the rate seen is reported beside it.
         ticks = wall / TICK_S
         result = {p: (cpu1[p] - cpu0[p]) * 1000 / ticks for p in PROCESSES}
@@ -218,72 +411,87 @@ def cell(values, digits=2):
     return "%.*f ±%.*f" % (digits, mean, digits, sd)
 
 
-def report(results, args):
-    lines = ["Per tick at Delay 0.1 s, %d ticks after %d of warm-up, mean ±sd of %d rounds; "
-             "processor time in ms (user + system)." % (args.ticks, args.warmup, args.rounds), "",
-             "| load | program | meter process | wineserver | explorer.exe | total | peak RSS | ticks/s |",
-             "|---|---|---|---|---|---|---|---|"]
+def report(results, sessions, args):
+    scales = "; ".join("at %d DPI icons of %d pixels, %d ticks of warm-up" % (dpi, size, warmup)
+                       for dpi, (size, warmup) in sessions.items())
+    lines = ["Per tick at Delay 0.1 s (%s), %d ticks measured, mean ±sd of %d rounds; "
+             "processor time in ms (user + system)." % (scales, args.ticks, args.rounds), "",
+             "| DPI | load | program | meter process | wineserver | explorer.exe | total | peak RSS | ticks/s |",
+             "|---|---|---|---|---|---|---|---|---|"]
     names = {"cyclowis": "`cyclowis.exe`", "reference": "`ref_meter.exe`"}
-    for load in args.loads:
-        for kind in PROGRAMS:
-            runs = results[load][kind]
-            rss = summary([r["rss"] for r in runs])[0]
-            lines.append("| %s | %s | %s | %s | %s | %s | %s | %s |" % (
-                load, names[kind], *(cell([r[p] for r in runs]) for p in PROCESSES + ("total",)),
-                "%.0f MiB" % (rss / 1024) if rss else "n/a", cell([r["rate"] for r in runs], 1)))
-    lines += ["", "| load | total, cyclowis / reference | target | met |", "|---|---|---|---|"]
-    for load in args.loads:
-        ours = summary([r["total"] for r in results[load]["cyclowis"]])[0]
-        ref = summary([r["total"] for r in results[load]["reference"]])[0]
-        ratio = ours / ref
-        target = TARGETS[load]
-        lines.append("| %s | %.2f | ≤ %.2f | %s |" % (load, ratio, target, "yes" if ratio <= target else "no"))
+    for dpi in results:
+        for load in args.loads:
+            for kind in PROGRAMS:
+                runs = results[dpi][load][kind]
+                rss = summary([r["rss"] for r in runs])[0]
+                lines.append("| %d | %s | %s | %s | %s | %s | %s | %s | %s |" % (
+                    dpi, load, names[kind], *(cell([r[p] for r in runs]) for p in PROCESSES + ("total",)),
+                    "%.0f MiB" % (rss / 1024) if rss else "n/a", cell([r["rate"] for r in runs], 1)))
+    lines += ["", "| DPI | load | total, cyclowis / reference | target | met |", "|---|---|---|---|---|"]
+    for dpi in results:
+        for load in args.loads:
+            ours = summary([r["total"] for r in results[dpi][load]["cyclowis"]])[0]
+            ref = summary([r["total"] for r in results[dpi][load]["reference"]])[0]
+            ratio = ours / ref
+            target = TARGETS[load]
+            lines.append("| %d | %s | %.2f | ≤ %.2f | %s |"
+                         % (dpi, load, ratio, target, "yes" if ratio <= target else "no"))
     return "\n".join(lines)
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build", required=True, help="the windows preset's build folder")
+    parser.add_argument("--dpi", default="96,144",
+                        help="display scalings to run, as LogPixels: 96 (16-pixel icons), 144 (24-pixel icons)")
     parser.add_argument("--rounds", type=int, default=3)
-    parser.add_argument("--warmup", type=int, default=60, help="ticks before measuring (more than 48)")
+    parser.add_argument("--warmup", type=int,
+                        help="ticks before measuring (more than 3 x the icon size; default 3 x size + 12)")
     parser.add_argument("--ticks", type=int, default=300, help="ticks measured per run")
     parser.add_argument("--loads", default="steady,moving")
     parser.add_argument("--out", help="also write the table here")
     args = parser.parse_args()
     args.loads = args.loads.split(",")
+    args.dpi = [int(d) for d in args.dpi.split(",")]
+    if any(d < 96 or d > 480 for d in args.dpi) or any(load not in TARGETS for load in args.loads):
+        parser.error("DPIs from 96 to 480, loads of steady and moving")
     exes = {"cyclowis": os.path.join(args.build, "cyclowis.exe"),
             "reference": os.path.join(args.build, "bench", "ref_meter.exe")}
 
+    # Ended from outside (scripts/tick-bench.sh's trap, a killed job), still put the DPI back.
+    signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit("ended by signal %d" % signum))
     env = desktop_environment()
-    prefix = env["WINEPREFIX"]
-    probe = Probe(os.path.join(args.build, "tests", "tools", "traytool.exe"), env)
-    feeder = None
+    saved = log_pixels(env)
+    log("the prefix's LogPixels: %s" % ("none" if saved is None else saved))
+    started = time.monotonic()
+    results, sessions = {}, {}
     try:
-        probe("setdelay", 1)
-        if probe("delay") != "4 1 4":  # REG_DWORD 1, four bytes
-            raise RuntimeError("the stored Delay did not read back as 1: %s" % probe("delay"))
-        feeder = Probe(os.path.join(args.build, "bench", "sample_feeder.exe"), env)
-        server = wineserver_pid(prefix)
-        log("wineserver pid %d" % server)
-        results = {load: {kind: [] for kind in PROGRAMS} for load in args.loads}
-        for load in args.loads:
-            for n in range(args.rounds):
-                for kind in PROGRAMS:
-                    r = run_once(kind, exes[kind], load, args, env, probe, feeder, server, prefix)
-                    results[load][kind].append(r)
-                    log("%s round %d %-9s meter %.2f server %.2f explorer %.2f total %.2f ms/tick, "
-                        "peak %d KiB, %s ticks/s" % (load, n + 1, kind, r["meter"], r["wineserver"],
-                                                    r["explorer"], r["total"], r["rss"] or 0,
-                                                    "%.2f" % r["rate"] if r["rate"] else "n/a"))
-        table = report(results, args)
-        print(table)
-        if args.out:
-            with open(args.out, "w") as f:
-                f.write(table + "\n")
+        for dpi in args.dpi:
+            session = Session(dpi, args, exes, env)
+            try:
+                sessions[dpi] = (session.size, session.warmup)
+                results[dpi] = {load: {kind: [] for kind in PROGRAMS} for load in args.loads}
+                for load in args.loads:
+                    for n in range(args.rounds):
+                        for kind in PROGRAMS:
+                            r = run_once(kind, exes[kind], load, args, session)
+                            results[dpi][load][kind].append(r)
+                            log("%d DPI %s round %d %-9s meter %.2f server %.2f explorer %.2f total %.2f ms/tick, "
+                                "peak %d KiB, %s ticks/s" % (dpi, load, n + 1, kind, r["meter"], r["wineserver"],
+                                                            r["explorer"], r["total"], r["rss"] or 0,
+                                                            "%.2f" % r["rate"] if r["rate"] else "n/a"))
+            finally:
+                session.close()
     finally:
-        if feeder:
-            feeder.close()
-        probe.close()
+        # The prefix's own DPI again, for every process that starts from now on.
+        set_log_pixels(env, saved)
+        restart_server(env, boot=False)
+    log("%.0f s in all" % (time.monotonic() - started))
+    table = report(results, sessions, args)
+    print(table)
+    if args.out:
+        with open(args.out, "w") as f:
+            f.write(table + "\n")
 
 
 if __name__ == "__main__":
