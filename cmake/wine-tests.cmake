@@ -25,3 +25,10 @@ function(cyclowisp_desktop_test name)
     RESOURCE_LOCK desktop
     ENVIRONMENT CYCLOWISP_DESKTOP=${CYCLOWISP_DESKTOP_DIR})
 endfunction()
+
+# A test at another display scaling: scripts/at-dpi.sh restarts the desktop's Wine at DPI (120 for
+# 125 %, 144 for 150 %, 192 for 200 %) for the command, the shell included, and at 96 afterwards.
+function(cyclowisp_dpi_test name dpi)
+  cyclowisp_desktop_test(${name} ${CMAKE_SOURCE_DIR}/scripts/at-dpi.sh ${dpi} ${ARGN})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Starts or stops a private desktop for the Windows side: a virtual X display (Xvfb), a small
 # window manager (openbox) on it, and a persistent wineserver for a Wine prefix of its own.
-#   desktop.sh start DIR   writes DIR/desktop.env, which wine-run.sh and the tests source
-#   desktop.sh stop DIR    ends everything that start left running
+#   desktop.sh start DIR      writes DIR/desktop.env, which wine-run.sh and the tests source
+#   desktop.sh stop DIR       ends everything that start left running
+#   desktop.sh dpi DIR [DPI]  prints the prefix's display scaling in dots per inch, or sets it and
+#                             restarts Wine so that every process, the shell included, uses it
 # DIR holds the prefix (DIR/wineprefix), so it survives between runs and is created only once.
 set -euo pipefail
 [ -n "${DESKTOP_TRACE:-}" ] && set -x
 
-cmd=${1:?usage: desktop.sh start|stop DIR}
-dir=$(mkdir -p "${2:?usage: desktop.sh start|stop DIR}" && cd "$2" && pwd)
+cmd=${1:?usage: desktop.sh start|stop|dpi DIR [DPI]}
+dir=$(mkdir -p "${2:?usage: desktop.sh start|stop|dpi DIR [DPI]}" && cd "$2" && pwd)
 env_file=$dir/desktop.env
 
 stop() {
@@ -26,19 +28,30 @@ stop() {
 
 start() {
   stop
-  rm -f "$dir/display"
+  rm -f "$dir/display" "$dir/openbox.log"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
   local xvfb_pid=$!
   for _ in $(seq 100); do [ -s "$dir/display" ] && break; sleep 0.1; done
   [ -s "$dir/display" ] || { echo "Xvfb did not start; see $dir/xvfb.log" >&2; exit 1; }
   local display=":$(head -n1 "$dir/display")"
 
-  DISPLAY=$display openbox --sm-disable >"$dir/openbox.log" 2>&1 &
-  local wm_pid=$!
-  for _ in $(seq 100); do
-    DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
+  # Without a window manager Wine waits seconds inside every hide (the notification area's own
+  # window too, whenever its last icon goes), so a manager that did not come up is started again
+  # (seen: openbox failing to open a display that Xvfb had just announced), and none is an error.
+  local wm_pid='' managed=''
+  for _ in 1 2 3; do
+    DISPLAY=$display openbox --sm-disable >>"$dir/openbox.log" 2>&1 &
+    wm_pid=$!
+    for _ in $(seq 100); do
+      DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && managed=1 && break
+      kill -0 "$wm_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    [ -n "$managed" ] && break
+    kill "$wm_pid" 2>/dev/null || true
+    sleep 0.5
   done
+  [ -n "$managed" ] || { kill "$xvfb_pid"; echo "openbox did not start; see $dir/openbox.log" >&2; exit 1; }
 
   cat >"$env_file" <<ENV
 export DISPLAY=$display
@@ -58,12 +71,79 @@ ENV
   # server refuses to start in a prefix folder that does not exist yet; wineboot fills it.
   mkdir -p "$WINEPREFIX"
   wineserver -p </dev/null >"$dir/wineserver.log" 2>&1
+  # Tests run at 96 DPI, whatever DPI a run that was killed midway (scripts/at-dpi.sh) left behind.
+  if [ -f "$WINEPREFIX/user.reg" ] && [ "$(dpi)" != 96 ]; then
+    wine_builtin reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
+  fi
   wineboot -i </dev/null >"$dir/wineboot.log" 2>&1
+  # Debian's Wine does not load the fonts of fonts-wine from where that package puts them; a
+  # prefix sees them in its own Fonts folder. Without them dialogs are measured in a stand-in
+  # font, not in Wine's "MS Sans Serif", whose metrics match Windows'.
+  if [ -d /usr/share/wine/fonts ]; then
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+  fi
   echo "desktop ready on $DISPLAY, prefix $WINEPREFIX"
+}
+
+# Runs a 64-bit program of Wine's own. Where a 32-bit loader exists, `wine` starts it first (under
+# qemu's emulator, seconds) only to hand over to the 64-bit one; the 64-bit loader directly takes
+# a fraction of a second.
+wine_builtin() {
+  if [ -x /usr/lib/wine/wine64 ]; then /usr/lib/wine/wine64 "$@"; else wine "$@"; fi
+}
+
+# The ids of the prefix's Wine processes: programs of Wine's loaders (or of qemu's i386 emulator,
+# which runs the 32-bit one) and its server, whose environment names this WINEPREFIX. (Scripts
+# that sourced desktop.env name it too, this one included.)
+prefix_pids() {
+  local proc
+  for proc in /proc/[0-9]*; do
+    case $(readlink "$proc/exe" 2>/dev/null) in
+      */wine*|*/qemu-i386*) ;;
+      *) continue ;;
+    esac
+    tr '\0' '\n' 2>/dev/null <"$proc/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && basename "$proc"
+  done
+  return 0
+}
+
+# Wine reads the DPI from HKCU\Control Panel\Desktop\LogPixels once per process, the shell
+# (explorer.exe) included, so a change needs every process ended: the server and all its
+# processes, the shell and its tray window, go, and the next program starts them afresh.
+dpi() {
+  # shellcheck disable=SC1090
+  . "$env_file"
+  local key='HKCU\Control Panel\Desktop' value=${1:-}
+  if [ -z "$value" ]; then
+    local stored
+    stored=$(wine_builtin reg query "$key" /v LogPixels 2>/dev/null | tr -d '\r' |
+             awk '$1 == "LogPixels" && $2 == "REG_DWORD" { print $3 }')
+    echo $((${stored:-96}))  # reg prints the number in hexadecimal, 0x78
+    return 0
+  fi
+  case $value in *[!0-9]*) echo "not a DPI: $value" >&2; exit 2 ;; esac
+  wine_builtin reg add "$key" /v LogPixels /t REG_DWORD /d "$value" /f >/dev/null
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  # The server is gone before every process it served has exited; a shell of the old DPI must
+  # not outlive it (its windows would stay on the display).
+  local left
+  for _ in $(seq 200); do
+    left=$(prefix_pids)
+    [ -z "$left" ] && break
+    sleep 0.1
+  done
+  [ -z "$left" ] || { echo "processes of the prefix still running: $left" >&2; exit 1; }
+  wineserver -p </dev/null >>"$dir/wineserver.log" 2>&1
+  local now
+  now=$(dpi)
+  [ "$now" = "$value" ] || { echo "LogPixels reads $now after setting $value" >&2; exit 1; }
 }
 
 case $cmd in
   start) start ;;
   stop) stop ;;
-  *) echo "usage: desktop.sh start|stop DIR" >&2; exit 2 ;;
+  dpi) [ -f "$env_file" ] || { echo "no desktop running in $dir" >&2; exit 1; }; dpi "${3:-}" ;;
+  *) echo "usage: desktop.sh start|stop|dpi DIR [DPI]" >&2; exit 2 ;;
 esac

@@ -9,7 +9,14 @@ dir=${CYCLOWISP_DESKTOP:?CYCLOWISP_DESKTOP is not set: start a desktop with scri
 # shellcheck disable=SC1091
 . "$dir/desktop.env"
 
-trayer --edge bottom --align right --widthtype pixel --width 200 --height 24 \
+# Wine docks each icon as a window of the small-icon size plus 4 pixels, square (20 at 96 DPI, 36
+# at 192); the panel must be higher than that, or it squeezes them. The DPI is the one at-dpi.sh
+# set, or the prefix's.
+dpi=${CYCLOWISP_DPI:-$("$(dirname "$0")/desktop.sh" dpi "$dir")}
+slot=$((16 * dpi / 96 + 4))
+height=$((slot + 4 > 24 ? slot + 4 : 24))
+width=$((8 * slot > 200 ? 8 * slot : 200))
+trayer --edge bottom --align right --widthtype pixel --width "$width" --height "$height" \
        --transparent true --alpha 0 --tint 0x202020 >"$dir/trayer.log" 2>&1 &
 panel=$!
 trap 'kill $panel 2>/dev/null; wait $panel 2>/dev/null || true' EXIT

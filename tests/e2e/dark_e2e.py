@@ -7,7 +7,7 @@ import time
 import unittest
 
 import harness
-from harness import Meter, Probe, desktop_environment, headrooms, wait_for
+from harness import IDCANCEL, WM_COMMAND, Meter, Probe, desktop_environment, headrooms, wait_for
 
 EXE = TOOL = None
 
@@ -32,6 +32,7 @@ class DarkTaskbar(unittest.TestCase):
         if cls.meter:
             cls.meter.kill()
         cls.probe("theme", "none")
+        cls.probe("bars", "none")
         cls.probe("cleardelay")
         cls.probe("usage", "none")
         cls.probe.close()
@@ -71,6 +72,50 @@ class DarkTaskbar(unittest.TestCase):
         self.probe("settingchange")
         time.sleep(1)
         self.assertEqual(self.colour(), "W")
+
+    def test_the_users_choice_of_bars_overrides_the_flag_at_start_and_at_once_on_a_change(self):
+        if self.meter:
+            # Ended as the user would, so that its icons leave the panel before the next come.
+            self.probe.post(self.meter.hwnd, WM_COMMAND, IDCANCEL)
+            self.meter.wait_exit()
+            wait_for("the earlier icons to leave the panel", lambda: not self.probe.tray_icons(), timeout=30)
+        # White bars chosen on a taskbar that says it is light, read at start.
+        self.probe("theme", 1)
+        self.probe("bars", 2)
+        type(self).meter = Meter(EXE, self.env, self.probe)
+        wait_for("three icons docked in the panel", lambda: self.meter.icons() == [True] * 3, timeout=60)
+        wait_for("white bars from the start", lambda: self.colour() == "W")
+
+        # One reading taken, then a full load in the sample: a sample taken out of turn would
+        # draw a full column. Each change comes right after the meter's timer was started afresh,
+        # five seconds before its next tick, and shows at once.
+        self.meter.feed([37])
+        self.probe("usage", 100)
+        cases = (
+            ("Bars 1 on a dark taskbar", 0, (1,), "#"),
+            ("Bars 0 on a dark taskbar", 0, (0,), "W"),
+            ("Bars 0 on a light taskbar", 1, (0,), "#"),
+            ("Bars 1 as REG_SZ on a dark taskbar", 0, (1, "sz"), "W"),
+            ("Bars 2 as REG_SZ on a light taskbar", 1, (2, "sz"), "#"),
+            ("Bars 2 on a light taskbar", 1, (2,), "W"),
+        )
+        for what, theme, bars, colour in cases:
+            with self.subTest(what):
+                self.meter.hold_timer()
+                self.probe("theme", theme)
+                self.probe("bars", *bars)
+                switched = time.monotonic()
+                self.probe("settingchange")
+                try:
+                    wait_for("bars turning %s" % colour, lambda: self.colour() == colour, timeout=10, interval=0.05)
+                except AssertionError:
+                    self.fail("%s: the icons show\n%s" % (what, "\n".join(" ".join(r) for r in zip(*self.shown()))))
+                self.assertLess(time.monotonic() - switched, 2.5, "the recolour waited for a tick")
+                self.assertEqual(self.graph()[-1], HEADROOM[37], "a sample was taken out of turn")
+
+    def shown(self):
+        """The meter's three icons as the panel shows them, in the meter's order."""
+        return self.probe.tray_icons()[:3][::-1]
 
 
 if __name__ == "__main__":

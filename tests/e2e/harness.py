@@ -10,13 +10,15 @@ import threading
 import time
 import unittest
 
-ICON = 16  # pixels square
-
 # Window messages and commands the tests send, as the shell and the user's clicks would.
 WM_COMMAND = 0x0111
+WM_TIMER = 0x0113
+WM_HSCROLL = 0x0114
+SB_ENDSCROLL = 8
 WM_SYSCOMMAND = 0x0112
 WM_USER = 0x0400
 TBM_GETPOS = WM_USER
+TBM_SETPOS = WM_USER + 5
 SC_MINIMIZE = 0xF020
 SC_RESTORE = 0xF120
 SC_CLOSE = 0xF060
@@ -62,6 +64,7 @@ class Probe:
     so the whole suite talks to a single one."""
 
     def __init__(self, tool, env):
+        self.tool, self.env = tool, env
         self.process = subprocess.Popen(["wine", tool], env=env, stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.answers = queue.Queue()
@@ -115,9 +118,18 @@ class Probe:
         self("post", hwnd, hex(message), hex(wparam), hex(lparam))
 
     def tray_icons(self):
-        """Every icon of the notification area as the screen shows it, left to right, each as 16
-        rows of '#' (black), '.' (transparent) and '?' (any other colour)."""
+        """Every icon of the notification area as the screen shows it, left to right, each as S
+        rows of S characters, S being the size the tray shows its icons at (16 at 96 DPI): '#'
+        black, 'W' white, '.' transparent, '?' any other colour."""
         return [picture.split("/") for picture in self("trayicons").split()]
+
+    def scaling(self):
+        """The display scaling as a process started now sees it: {"system": its DPI, "smicon":
+        its small-icon size, "shell": the taskbar window or "0x0", "shelldpi": that window's DPI}.
+        (This helper's own answers are those of when it started.)"""
+        fields = dict(f.split("=", 1) for f in subprocess.run(
+            ["wine", self.tool, "dpi"], env=self.env, capture_output=True, text=True, check=True).stdout.split()[1:])
+        return {k: fields[k] if k == "shell" else int(fields[k]) for k in ("system", "smicon", "shell", "shelldpi")}
 
     def icon_centre(self, slot):
         """Screen point in the middle of the tray's icon SLOT (0 is the leftmost)."""
@@ -178,6 +190,28 @@ class Meter:
     def slider_position(self):
         return self.probe.send(self.control(IDC_DELAY), TBM_GETPOS)
 
+    def hold_timer(self):
+        """Starts the meter's sampling period afresh, as a move of its slider does: at the
+        slowest delay, no tick of its own comes for five seconds."""
+        if not hasattr(self, "slider"):
+            self.slider = int(self.control(IDC_DELAY), 16)
+        self.probe.send(self.hwnd, WM_HSCROLL, SB_ENDSCROLL, self.slider)
+
+    def tick(self):
+        """One sample cycle, handled by the time this returns: the timer's own message."""
+        self.probe.send(self.hwnd, WM_TIMER)
+
+    def feed(self, readings):
+        """Feeds each reading to exactly one sample cycle, at the slowest delay: the sample holds
+        the reading for one cycle of the tests' own, and a mistyped value (no reading, which
+        changes no column) at any other time, while the meter's own timer is kept five seconds
+        away. Leaves the mistyped value in place."""
+        for usage in readings:
+            self.hold_timer()
+            self.probe("usage", usage)
+            self.tick()
+            self.probe("usage", usage, "dword")
+
     def wait_exit(self, timeout=30):
         try:
             return self.process.wait(timeout=timeout)
@@ -220,22 +254,158 @@ class Screen:
 
 def headrooms(grids):
     """The graph's columns, icon after icon, left to right, as headroom values (transparent rows
-    above a black bar reaching the bottom); None for a column that is no such bar."""
+    above a black bar reaching the bottom); None for a column that is no such bar. Each icon is as
+    many pixels square as the tray shows."""
     columns = []
     for grid in grids:
-        for x in range(ICON):
+        size = len(grid)
+        for x in range(size):
             column = "".join(row[x] for row in grid)
             empty = len(column) - len(column.lstrip("."))
-            columns.append(empty if column[empty:] == "#" * (ICON - empty) else None)
+            columns.append(empty if column[empty:] == "#" * (size - empty) else None)
     return columns
 
 
-def main(suite_globals):
+def icon_size(icons):
+    """S when every icon is S rows of S characters, else None."""
+    sizes = {len(rows) for rows in icons} | {len(row) for rows in icons for row in rows}
+    return sizes.pop() if len(sizes) == 1 else None
+
+
+# --- the graph as the meter draws it -----------------------------------------------------------------
+
+def headroom(usage, size):
+    """Transparent rows above the bar of a reading on icons SIZE pixels high: d = 100 - usage
+    modulo 2^32, floor(2 (S - 1) d / 195), at most S - 1 for readings 0..100; S or more is an
+    empty column."""
+    d = (100 - usage) % 2**32
+    h = 2 * (size - 1) * d // 195
+    return min(h, size - 1) if usage <= 100 else h
+
+
+def crossing_readings(size):
+    """3 x SIZE readings, one per column of the graph, that cross every headroom 0..S-1 twice, at
+    both ends of each headroom's band of readings, and draw empty columns (readings above 100):
+    load falling from 100 %, rising again, and a tail of assorted readings ending with a plain one."""
+    k = 2 * (size - 1)
+    falling = [100 - -(-195 * h // k) for h in range(size)]                 # the least d of each band
+    rising = [100 - min((195 * (h + 1) - 1) // k, 100) for h in reversed(range(size))]  # the largest
+    readings = falling + [101, 0xFFFFFFFF, 0] + rising
+    readings += [(37 * i + 11) % 101 for i in range(3 * size - len(readings))]
+    readings[-1] = 37
+    return readings
+
+
+def expected_masks(columns, size, white=False):
+    """The three icons of a graph whose columns have these headrooms (oldest first, 3 x S of
+    them), as the meter gives them to the shell: per icon an AND mask and an XOR mask, S rows of
+    S bits. AND 0 is a bar pixel, black over XOR 0 and white over XOR 1; AND 1 is transparent."""
+    icons = []
+    for i in range(3):
+        part = columns[i * size:(i + 1) * size]
+        bar = [[1 if row >= h else 0 for h in part] for row in range(size)]
+        icons.append(([[1 - b for b in r] for r in bar], [[b if white else 0 for b in r] for r in bar]))
+    return icons
+
+
+def view(and_rows, xor_rows, docked):
+    """How the tray shows an icon, as tray_icons() reads it. Wine's own tray window combines it
+    with its white background: white stands for '.' there, and a transparent pixel over XOR 1 is
+    the background inverted, black. An X tray panel shows only the pixels of AND 0, on its own
+    background; what a transparent pixel over XOR 1 becomes there is some other colour. A bit
+    that is None (unknown) gives '*'."""
+    def pixel(a, x):
+        if a is None or x is None:
+            return "*"
+        if docked:
+            return ("?" if x else ".") if a else ("W" if x else "#")
+        return ("#" if x else ".") if a else ("." if x else "#")
+    return ["".join(pixel(a, x) for a, x in zip(ar, xr)) for ar, xr in zip(and_rows, xor_rows)]
+
+
+def wine8_shell_copy(and_rows, xor_rows):
+    """The icon as Wine 8's shell receives it. shell32 hands a monochrome icon to the shell as its
+    mask bitmap's bits (AND rows, then XOR rows), each row padded to whole 16-bit words as
+    GetBitmapBits gives them (the padding bits 0), but counts the bytes as if the rows were not
+    padded, and the shell reads them back the same way: where S is no multiple of 16 the shell
+    gets fewer bytes than the mask holds and looks for the XOR rows too early. The AND rows arrive
+    whole; the XOR rows read the tail of the AND rows, then the real XOR rows, then bytes past the
+    end of what was sent (None: unknown)."""
+    size = len(and_rows)
+    stride = (size + 15) // 16 * 2
+
+    def row_bytes(bits):
+        bits = bits + [0] * (stride * 8 - len(bits))
+        return [int("".join(map(str, bits[i:i + 8])), 2) for i in range(0, len(bits), 8)]
+
+    mask = [b for row in and_rows + xor_rows for b in row_bytes(row)]
+    sent = mask[:(2 * size * size + 15) // 16 * 2]
+
+    def rows_at(offset):
+        def bit(r, c):
+            i = offset + r * stride + c // 8
+            return (sent[i] >> (7 - c % 8)) & 1 if i < len(sent) else None
+        return [[bit(r, c) for c in range(size)] for r in range(size)]
+
+    return rows_at(0), rows_at((size * size + 15) // 16 * 2)
+
+
+def side_by_side(*captioned):
+    """Pictures side by side under their captions: each a (caption, list of icons) pair."""
+    blocks = []
+    for caption, icons in captioned:
+        rows = [" ".join(r) for r in zip(*icons)] if icons and len({len(i) for i in icons}) == 1 else \
+            [" ".join(icon[y] if y < len(icon) else "" for icon in icons)
+             for y in range(max((len(i) for i in icons), default=0))]
+        width = max([len(caption)] + [len(r) for r in rows])
+        blocks.append([caption.ljust(width)] + [r.ljust(width) for r in rows])
+    height = max(len(b) for b in blocks)
+    return "\n".join("   ".join(b[y] if y < len(b) else " " * len(b[0]) for b in blocks) for y in range(height))
+
+
+def matches(seen, model):
+    """Whether the seen pictures are the model's, '*' in the model matching any pixel."""
+    return len(seen) == len(model) and all(
+        len(s) == len(m) and all(len(sr) == len(mr) and all(c == "*" or c == d for c, d in zip(mr, sr))
+                                 for sr, mr in zip(s, m))
+        for s, m in zip(seen, model))
+
+
+def check_graph(seen, columns, size, white=False, docked=False):
+    """None when the seen icons (in the meter's order) show the graph of these column headrooms
+    at SIZE, otherwise a message showing what was expected and what was seen. Where S is no
+    multiple of 16, Wine 8's shell cannot show the icons exactly (wine8_shell_copy); there the
+    pictures must be what that shell makes of the meter's icons, every pixel it does not leave to
+    chance, and the difference is printed as such."""
+    masks = expected_masks(columns, size, white)
+    exact = [view(a, x, docked) for a, x in masks]
+    if seen == exact:
+        return None
+    if size % 16:
+        garbled = [view(*wine8_shell_copy(a, x), docked) for a, x in masks]
+        if matches(seen, garbled):
+            print("\n  known Wine 8 difference: the shell does not show %d-pixel icons exactly; the pictures"
+                  " are what it makes of the meter's (* left to chance)\n%s"
+                  % (size, side_by_side(("the meter's icons", exact), ("as Wine 8 shows them", garbled),
+                                        ("seen", seen))), flush=True)
+            return None
+        return "the icons do not show the graph at %d pixels\n%s" % (size, side_by_side(
+            ("expected", exact), ("as Wine 8 shows them", garbled), ("seen", seen)))
+    return "the icons do not show the graph at %d pixels\n%s" % (size, side_by_side(("expected", exact),
+                                                                                  ("seen", seen)))
+
+
+def main(suite_globals, flags=()):
     """Runs a suite's tests: --exe and --tool name cyclowis.exe and traytool.exe, which go into the
-    suite's EXE and TOOL; the other arguments are unittest's."""
+    suite's EXE and TOOL; each of FLAGS (such as "--dark") goes into the suite's global of that
+    name in capitals (DARK), true when given; the other arguments are unittest's."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True, help="cyclowis.exe")
     parser.add_argument("--tool", required=True, help="traytool.exe")
+    for flag in flags:
+        parser.add_argument(flag, action="store_true")
     args, rest = parser.parse_known_args()
     suite_globals["EXE"], suite_globals["TOOL"] = args.exe, args.tool
+    for flag in flags:
+        suite_globals[flag.lstrip("-").replace("-", "_").upper()] = getattr(args, flag.lstrip("-").replace("-", "_"))
     unittest.main(argv=[sys.argv[0], "-v", *rest])

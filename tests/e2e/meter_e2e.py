@@ -12,9 +12,9 @@ import time
 import unittest
 
 import harness
-from harness import (BM_GETSTATE, BST_PUSHED, IDC_DELAY, IDC_HIDE, IDC_SETDEFAULT, IDCANCEL, IDM_ABOUT, IDOK, REG_DWORD, SC_CLOSE,
-                     SC_MINIMIZE, SC_RESTORE, WM_COMMAND, WM_SYSCOMMAND, Meter, Probe, Screen, desktop_environment,
-                     headrooms, wait_for)
+from harness import (BM_GETSTATE, BST_PUSHED, IDC_DELAY, IDC_HIDE, IDC_SETDEFAULT, IDCANCEL, IDM_ABOUT, IDOK, REG_DWORD, SB_ENDSCROLL,
+                     SC_CLOSE, SC_MINIMIZE, SC_RESTORE, TBM_SETPOS, WM_COMMAND, WM_HSCROLL, WM_SYSCOMMAND, Meter, Probe, Screen,
+                     desktop_environment, headrooms, side_by_side, wait_for)
 
 EXE = TOOL = None
 
@@ -371,6 +371,48 @@ class RunningMeter(Desktop):
         self.click_control(self.meter.hwnd, IDC_DELAY)
         self.screen.key("Home")
         wait_for("the label 0.1", lambda: self.meter.delay_label() == "0.1")
+
+    def test_10a_an_icon_lost_while_the_graph_stands_still_is_back_within_seconds_in_order(self):
+        # At the shortest delay, on a graph that does not change, a tick sends the shell nothing:
+        # only the meter's own question to the shell can notice an icon deleted behind its back.
+        slider = self.meter.control(IDC_DELAY)
+        self.probe.send(slider, TBM_SETPOS, 1, 1)
+        self.probe.send(self.meter.hwnd, WM_HSCROLL, SB_ENDSCROLL, int(slider, 16))
+        wait_for("the label 0.1", lambda: self.meter.delay_label() == "0.1")
+
+        def steady():
+            self.probe("usage", 37)
+            self.wait_graph("a graph of 37 % only", lambda c: c == [9] * 48)
+
+        def failing():
+            # Three different icons first, so that one added out of order would show.
+            self.probe("usage", FULL)
+            self.wait_graph("a full icon 2", lambda c: newest_run(c, HEADROOM[FULL]) >= 17)
+            self.probe("usage", 37, "dword")
+            wait_for("no tooltip", lambda: self.hover_tooltip(0, timeout=3) is None, timeout=30)
+
+        for what, still, tip in (("a steady reading", steady, "37 %"), ("a statistic that fails every tick", failing, None)):
+            with self.subTest(what):
+                still()
+                before = self.probe.tray_icons()
+                time.sleep(1)
+                self.assertEqual(self.probe.tray_icons(), before, "the graph still moves")
+                self.probe("delicon", self.meter.hwnd, 1)
+                lost = time.monotonic()
+                wait_for("icon 1 back", lambda: self.probe("icon", self.meter.hwnd, 1) == "1", timeout=20, interval=0.1)
+                back = time.monotonic() - lost
+                self.assertEqual(self.meter.icons(), [True] * 3)
+                print("\n  %s: icon 1 back after %.2f s" % (what, back), flush=True)
+                self.assertLessEqual(back, 4.0, "icon 1 back after %.2f s" % back)
+                # The same three pictures in the same order (a lone icon added again would sit at
+                # the right), and the same tooltips.
+                seen = []
+                try:
+                    wait_for("the pictures of before", lambda: seen.append(self.probe.tray_icons()) or seen[-1] == before,
+                             timeout=10)
+                except AssertionError:
+                    self.fail("the icons came back otherwise\n" + side_by_side(("before", before), ("after", seen[-1])))
+                self.assertEqual([self.hover_tooltip(slot, timeout=3) for slot in range(3)], [tip] * 3)
 
     def test_11_real_load_shows_tall_columns(self):
         # Without a sample value the meter reads the system's processor times.

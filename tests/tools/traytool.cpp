@@ -2,6 +2,7 @@
 // its notification icons, the shared registry values, and repaints Wine's notification area.
 //   traytool repaint           one command from the command line, then exit
 //   traytool tooltip 0         hover the leftmost icon with the pointer, print its tooltip
+//   traytool dpi               the display scaling as a process started now and the shell see it
 //   traytool                   commands from stdin, one per line, one answer line each on stdout
 // Every Wine start costs seconds, so test drivers keep one traytool running and talk to it.
 // Answers start with "ok" or "err"; window handles are printed and read as 0x-prefixed hex.
@@ -123,6 +124,46 @@ std::string SetTheme(const char* arg)
     return SetValue(HKEY_CURRENT_USER, THEME_KEY, THEME_VALUE, REG_DWORD, arg);
 }
 
+// Writes the user's choice of bar colour, "Bars" beside the stored delay: a REG_DWORD, or the
+// same digits as a REG_SZ (type "sz", a mistyped value), or removes it ("none").
+std::string SetBars(const char* arg, bool asText)
+{
+    if (!asText) return SetValue(HKEY_CURRENT_USER, SETTINGS_KEY, "Bars", REG_DWORD, arg);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return std::string("err cannot open ") + SETTINGS_KEY;
+    const LONG status = RegSetValueExA(key, "Bars", 0, REG_SZ, reinterpret_cast<const BYTE*>(arg),
+                                       static_cast<DWORD>(strlen(arg) + 1));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? "ok" : "err status " + std::to_string(status);
+}
+
+// The display scaling as this process and the shell see it: the system DPI and small-icon size
+// (read once, when this process started), and the shell's taskbar window ("Shell_TrayWnd"), its
+// title, whether it is visible, and its DPI. The DPI functions are looked up: older systems lack them.
+std::string DisplayScaling()
+{
+    using GetDpiForSystemProc = UINT(WINAPI*)();
+    using GetDpiForWindowProc = UINT(WINAPI*)(HWND);
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    const auto dpiForSystem = reinterpret_cast<GetDpiForSystemProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetDpiForSystem")));
+    const auto dpiForWindow = reinterpret_cast<GetDpiForWindowProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetDpiForWindow")));
+    const HWND shell = FindWindowA("Shell_TrayWnd", nullptr);
+    char title[128] = "";
+    if (shell) GetWindowTextA(shell, title, sizeof title);
+    for (char& c : title)
+        if (c == ' ') c = '_';
+    char text[320];
+    snprintf(text, sizeof text, "ok system=%u smicon=%d shell=%s shelldpi=%u shellvisible=%d shelltitle=%s",
+             dpiForSystem ? dpiForSystem() : 0u, GetSystemMetrics(SM_CXSMICON), Handle(shell).c_str(),
+             shell && dpiForWindow ? dpiForWindow(shell) : 0u, shell && IsWindowVisible(shell) ? 1 : 0,
+             title[0] ? title : "-");
+    return text;
+}
+
 // Stores the meter's default delay in tenths of a second, as its Set Default button does.
 std::string WriteDelay(const char* arg)
 {
@@ -226,8 +267,9 @@ std::string Run(std::vector<const char*> words)
         return "ok";
     }
     if (cmd == "trayicons" && n == 0) {
-        // Every icon of the tray as read back from the screen, left to right, each as its 16
-        // rows joined by '/': '#' black, '.' transparent, '?' any other colour.
+        // Every icon of the tray as read back from the screen, left to right, each as its S rows
+        // of S characters joined by '/', S being the size the shell shows: '#' black, 'W' white,
+        // '.' transparent, '?' any other colour.
         std::string out = "ok";
         for (std::string picture : CaptureTrayIcons()) {
             picture.pop_back();
@@ -302,6 +344,18 @@ std::string Run(std::vector<const char*> words)
                    : "err broadcast failed";
     }
     if (cmd == "theme" && n == 1) return SetTheme(arg(1));
+    if (cmd == "bars" && n == 1) return SetBars(arg(1), false);
+    if (cmd == "bars" && n == 2 && strcmp(arg(2), "sz") == 0) return SetBars(arg(1), true);
+    if (cmd == "dpi" && n == 0) return DisplayScaling();
+    if (cmd == "logpixels" && n == 1) {
+        // The DPI that processes started from now on use (Wine reads it once, at a process's start).
+        return SetValue(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, arg(1));
+    }
+    if (cmd == "traywindow" && n == 0) {
+        // Wine's own tray window while it shows icons, or 0x0: the icons dock into an X tray panel.
+        HWND tray = FindWineTray();
+        return "ok " + Handle(tray && IsWindowVisible(tray) ? tray : nullptr);
+    }
     if (cmd == "usage" && n == 1) return SetUsage(arg(1));
     if (cmd == "usage" && n == 2 && strcmp(arg(2), "dword") == 0) return SetUsage(arg(1), REG_DWORD);
     if (cmd == "tooltip" && n == 1) {

@@ -10,7 +10,9 @@
 
 namespace {
 
-constexpr int ICON_PIXELS = 16;
+// The shell gives every icon a square slot (in its own tray window) or window (docked into an X
+// tray) this many pixels larger than the icon, and draws the icon centred in it, 2 pixels in.
+constexpr int SLOT_MARGIN = 4;
 
 BOOL CALLBACK CollectVisibleChild(HWND hwnd, LPARAM windows)
 {
@@ -113,13 +115,15 @@ std::vector<std::string> ReadTrayIcons(HWND tray, const std::vector<HWND>& icons
         GetWindowRect(icon, &slot);
         const int width = slot.right - slot.left, height = slot.bottom - slot.top;
         const std::vector<DWORD> pixels = ReadScreen(slot.left, slot.top, width, height);
-        // Wine centres the 16x16 icon in its slot; the slot's corner shows the tray's background.
-        const int left = (width - ICON_PIXELS) / 2;
-        const int top = (height - ICON_PIXELS) / 2;
+        // The icon's size is what the shell shows: the slot's less its margin, at any DPI.
+        const int size = std::max(std::min(width, height) - SLOT_MARGIN, 1);
+        const int left = (width - size) / 2;
+        const int top = (height - size) / 2;
+        // The slot's corner shows the tray's background.
         const DWORD background = width > 0 && height > 0 ? Rgb(pixels[0]) : 1;
         std::string picture;
-        for (int y = top; y < top + ICON_PIXELS; ++y) {
-            for (int x = left; x < left + ICON_PIXELS; ++x) {
+        for (int y = top; y < top + size; ++y) {
+            for (int x = left; x < left + size; ++x) {
                 const bool inside = x >= 0 && y >= 0 && x < width && y < height;
                 const DWORD pixel = inside ? Rgb(pixels[static_cast<size_t>(y) * width + x]) : 1;
                 picture += pixel == background ? '.' : pixel == 0 ? '#' : pixel == 0xFFFFFF ? 'W' : '?';
@@ -234,10 +238,26 @@ std::string SideBySide(const std::vector<std::string>& icons, size_t first, size
 {
     if (icons.size() < first + count)
         return "the tray holds " + std::to_string(icons.size()) + " icons\n";
+    // Each picture's own rows, so that pictures of different sizes (or a missing one) still show
+    // side by side, the shorter ones padded with blanks below.
+    std::vector<std::vector<std::string>> rows(count);
+    size_t height = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const std::string& picture = icons[first + i];
+        for (size_t start = 0; start < picture.size();) {
+            size_t end = picture.find('\n', start);
+            if (end == std::string::npos) end = picture.size();
+            rows[i].push_back(picture.substr(start, end - start));
+            start = end + 1;
+        }
+        height = std::max(height, rows[i].size());
+    }
     std::string text;
-    for (int row = 0; row < ICON_PIXELS; ++row) {
-        for (size_t i = first; i < first + count; ++i)
-            text += icons[i].substr(static_cast<size_t>(row) * (ICON_PIXELS + 1), ICON_PIXELS);
+    for (size_t row = 0; row < height; ++row) {
+        for (const std::vector<std::string>& picture : rows) {
+            const size_t width = picture.empty() ? 0 : picture.front().size();
+            text += row < picture.size() ? picture[row] : std::string(width, ' ');
+        }
         text += '\n';
     }
     return text;

@@ -20,9 +20,10 @@ HWND FindWineTray();
 // tray window's icons, or the icons docked into an X system tray, or both.
 std::vector<HWND> TrayIconWindows();
 
-// The icons as they are on the screen, left to right, each 16 rows of 16 characters ending in
-// '\n': '.' the tray's background as its corner shows it (a transparent pixel), '#' black, 'W'
-// white, '?' any other colour. Wine's tray window is repainted first, because it draws a changed
+// The icons as they are on the screen, left to right, each S rows of S characters ending in '\n',
+// S being the size the shell draws them at (its slot's less 4 pixels: 16 at 96 DPI, 24 at 144):
+// '.' the tray's background as its corner shows it (a transparent pixel), '#' black, 'W' white,
+// '?' any other colour. Wine's tray window is repainted first, because it draws a changed
 // icon over the old one without erasing it; the pixels come from the screen, so the tray must
 // not be covered. Empty without icons.
 std::vector<std::string> CaptureTrayIcons();
@@ -35,8 +36,9 @@ std::string HoverTooltip(size_t slot, DWORD timeoutMs = 5000);
 // The texts of the tooltip windows shown on the screen right now, whoever shows them.
 std::vector<std::string> ShownTooltips();
 
-// Icons first..first+count-1 of a capture side by side: 16 rows of 16 x count characters.
-// A message saying how many icons there were when the capture has fewer.
+// Icons first..first+count-1 of a capture side by side: S rows of S x count characters (each
+// picture's own rows, blanks below a shorter one). A message saying how many icons there were
+// when the capture has fewer.
 std::string SideBySide(const std::vector<std::string>& icons, size_t first, size_t count);
 
 // Whether the shell holds icon id of owner: a modify that changes nothing succeeds exactly then.
