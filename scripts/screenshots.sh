@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Makes the README's pictures in a private virtual desktop: docs/tray.png and docs/tray-dark.png
 # (the same graph on a light and on a dark notification area, enlarged), docs/dialog.png and
-# docs/about.png (the meter dialog and the About box as windows). The graph is fed a fixed series of readings through the sample value, so the
-# picture shows the same curve whatever the machine is doing.
+# docs/about.png (the meter dialog and the About box as windows), and docs/tray-150.png (the tray
+# at 150 % display scaling: 24-pixel icons, 72 columns). The graph is fed a fixed series of
+# readings through the sample value, so the picture shows the same curve whatever the machine is
+# doing.
 #   screenshots.sh [BUILD_DIR]   default: the windows preset's build/windows
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,7 +16,7 @@ else
   cmake --preset windows >/dev/null
   build=$top/build/windows
 fi
-cmake --build "$build" -j2 --target cyclowis traytool
+cmake --build "$build" -j2 --target cyclowis traytool stripview
 exe=$build/cyclowis.exe
 export TRAY_TOOL=$build/tests/tools/traytool.exe
 
@@ -112,4 +114,21 @@ meter=
 echo "quit" >&"${TOOL[1]}"
 wait "$tool" || true
 tool=
-echo "Made docs/tray.png, docs/tray-dark.png, docs/dialog.png and docs/about.png"
+
+# At 150 %: Wine restarted at 144 DPI, where the shell's slots are 28 pixels and the meter draws
+# 24-pixel icons, 72 columns. Wine 8's shell copies an icon whose width is no multiple of 16 with
+# the wrong row length and shows its bottom rows garbled, so this picture is not taken from its
+# tray: stripview draws the three icons that the meter's own code makes of the same readings, in a
+# window laid out like the tray (white, slots of 28 pixels, each icon 2 pixels in).
+scripts/desktop.sh dpi "$desk" 144 >/dev/null
+readings=(2 3 2 5 4 8 3 2 12 35 60 82 95 100 88 64 40 22 12 8 5 4 6 9 15 28 45 58 66 71 74 72 76 79 75 70
+          73 77 80 78 74 52 30 18 11 7 5 3 4 6 5 9 14 22 35 51 66 78 86 91 93 90 84 72 58 43 30 19 11
+          7 5 4)
+wine "$build/tests/tools/stripview.exe" 100 100 "${readings[@]}" &
+view=$!
+for _ in $(seq 300); do xwininfo -name "Cyclowisp icons" 2>/dev/null | grep -q IsViewable && break; sleep 0.1; done
+sleep 1
+import -window root -crop "$((3 * 28))x28+100+100" +repage -filter point -resize 800% docs/tray-150.png
+kill "$view"
+wait "$view" 2>/dev/null || true
+echo "Made docs/tray.png, docs/tray-dark.png, docs/dialog.png, docs/about.png and docs/tray-150.png"

@@ -1,9 +1,11 @@
 # Shell functions for Wine's notification area and the meter's windows on a private desktop
 # ("Wine System Tray"). Source desktop.env first. Icons sit left to right in the order they were
-# added, in 20-pixel slots, each 16x16 icon 2 pixels in from its slot's corner. The helper
-# traytool.exe comes from the build (TRAY_TOOL overrides where).
+# added, in slots of the small-icon size plus 4 pixels (20 at 96 DPI; TRAY_SLOT says otherwise),
+# each icon 2 pixels in from its slot's corner. The helper traytool.exe comes from the build
+# (TRAY_TOOL overrides where).
 
 tray_tool=${TRAY_TOOL:-$(dirname "${BASH_SOURCE[0]}")/../build/windows/tests/tools/traytool.exe}
+tray_slot=${TRAY_SLOT:-20}
 
 # Prints "x y width height" of the tray window, or fails when there is none.
 tray_geometry() {
@@ -17,7 +19,7 @@ tray_geometry() {
 tray_wait_icons() {
   local n=$1 geometry
   for _ in $(seq 600); do
-    if geometry=$(tray_geometry) && [ "$(cut -d' ' -f3 <<<"$geometry")" -ge $((20 * n)) ]; then
+    if geometry=$(tray_geometry) && [ "$(cut -d' ' -f3 <<<"$geometry")" -ge $((tray_slot * n)) ]; then
       return 0
     fi
     sleep 0.1
@@ -38,7 +40,7 @@ tray_screenshot() {
   local out=$1 scale=${2:-1} slots=${3:-} x y w h
   tray_command repaint >/dev/null
   read -r x y w h < <(tray_geometry)
-  [ -n "$slots" ] && w=$((20 * slots))
+  [ -n "$slots" ] && w=$((tray_slot * slots))
   # Capturing the root and cropping is dependable where capturing the window alone is not.
   import -window root -crop "${w}x${h}+${x}+${y}" +repage -filter point -resize "$((scale * 100))%" "$out"
 }
@@ -60,7 +62,7 @@ window_screenshot() {
 tray_menu_command() {
   local icon=$1 item=$2 x y w h
   read -r x y w h < <(tray_geometry)
-  xdotool mousemove $((x + 20 * icon + 10)) $((y + 10)) click 3
+  xdotool mousemove $((x + tray_slot * icon + tray_slot / 2)) $((y + tray_slot / 2)) click 3
   read -r x y < <(tray_command menuitem "$item")
   xdotool mousemove "$x" "$y" click 1
 }
