@@ -152,7 +152,18 @@ def restart_server(env, boot=True):
     run(["wineserver", "-w"], env, check=False, capture=False)
     # The server is gone before every process it served has exited; a shell of the old DPI must
     # not outlive it.
-    wait_for("the end of the prefix's processes", lambda: not prefix_processes(None, env["WINEPREFIX"]), timeout=30)
+    # Under an emulator a killed client can take a while to go; one that outlives the grace period
+    # (seen after an interrupted earlier run) is killed outright.
+    try:
+        wait_for("the end of the prefix's processes", lambda: not prefix_processes(None, env["WINEPREFIX"]), timeout=30)
+    except AssertionError:
+        for pid in prefix_processes(None, env["WINEPREFIX"]):
+            log("killing %s (pid %d), left over from the prefix" % (comm(pid), pid))
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+        wait_for("the end of the prefix's processes", lambda: not prefix_processes(None, env["WINEPREFIX"]), timeout=30)
     run(["wineserver", "-p"], env, capture=False)
     if boot:
         run(["wineboot", "-i"], env, capture=False)
