@@ -33,7 +33,7 @@ WM_CLOSE = 0x0010
 REF_CLASS = "CyclowispTickReference"
 REF_GETTICKS = 0x8000 + 1  # WM_APP + 1: the reference answers how many ticks it has run
 REF_GETSIZE = 0x8000 + 2   # WM_APP + 2: and the size of its icons, the shell's small-icon size
-DESKTOP_KEY = r"HKCU\Control Panel\Desktop"  # LogPixels, the DPI that Wine reads at a process's start
+DESKTOP_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts", "desktop.sh")
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 TARGETS = {"steady": 0.3, "moving": 1.05}
 PROGRAMS = ("cyclowis", "reference")
@@ -121,52 +121,19 @@ def peak_rss_kib(pid):
 
 # --- display scaling ------------------------------------------------------------------------------
 
-def wine_builtin(env):
-    """How to start one of Wine's own 64-bit programs: `wine` would first start the 32-bit loader
-    (under qemu's emulator here, seconds) only to hand over to the 64-bit one."""
-    return ["/usr/lib/wine/wine64"] if os.access("/usr/lib/wine/wine64", os.X_OK) else ["wine"]
-
-
-def log_pixels(env):
-    """The prefix's stored LogPixels, or None when it has none (Wine then uses 96)."""
-    out = run(wine_builtin(env) + ["reg", "query", DESKTOP_KEY, "/v", "LogPixels"], env, check=False).stdout
-    for line in out.splitlines():
-        words = line.split()
-        if len(words) == 3 and words[0] == "LogPixels" and words[1] == "REG_DWORD":
-            return int(words[2], 0)
-    return None
-
-
-def set_log_pixels(env, dpi):
+def desktop_dpi(env, dpi=None, boot=True):
+    """The desktop's DPI through scripts/desktop.sh dpi: without DPI, the prefix's (96 when it has
+    none); with it, LogPixels set and every process of the prefix ended with its server, so that
+    each one started from now on (the shell included) reads it afresh. Booted then as a desktop's
+    start does, unless BOOT is false."""
+    command = [DESKTOP_SCRIPT, "dpi", os.environ["CYCLOWISP_DESKTOP"]]
     if dpi is None:
-        run(wine_builtin(env) + ["reg", "delete", DESKTOP_KEY, "/v", "LogPixels", "/f"], env, check=False)
-    else:
-        run(wine_builtin(env) + ["reg", "add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"], env)
-
-
-def restart_server(env, boot=True):
-    """Ends every process of the prefix with its server (which saves the registry), then starts a
-    persistent server again, booted as scripts/desktop.sh does. The next Windows program starts
-    the shell anew, and every process reads the DPI afresh."""
-    run(["wineserver", "-k"], env, check=False, capture=False)
-    run(["wineserver", "-w"], env, check=False, capture=False)
-    # The server is gone before every process it served has exited; a shell of the old DPI must
-    # not outlive it.
-    # Under an emulator a killed client can take a while to go; one that outlives the grace period
-    # (seen after an interrupted earlier run) is killed outright.
-    try:
-        wait_for("the end of the prefix's processes", lambda: not prefix_processes(None, env["WINEPREFIX"]), timeout=30)
-    except AssertionError:
-        for pid in prefix_processes(None, env["WINEPREFIX"]):
-            log("killing %s (pid %d), left over from the prefix" % (comm(pid), pid))
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except OSError:
-                pass
-        wait_for("the end of the prefix's processes", lambda: not prefix_processes(None, env["WINEPREFIX"]), timeout=30)
-    run(["wineserver", "-p"], env, capture=False)
+        return int(run(command, env).stdout.strip())
+    # It leaves a server running: nothing may wait for its output to close.
+    run(command + [str(dpi)], env, capture=False)
     if boot:
         run(["wineboot", "-i"], env, capture=False)
+    return dpi
 
 
 # --- the graph on the screen -------------------------------------------------------------------------
@@ -252,8 +219,7 @@ class Session:
 
     def __init__(self, dpi, args, exes, env):
         self.dpi, self.env, self.prefix = dpi, env, env["WINEPREFIX"]
-        set_log_pixels(env, dpi)
-        restart_server(env)
+        desktop_dpi(env, dpi)
         self.probe = Probe(os.path.join(args.build, "tests", "tools", "traytool.exe"), env)
         self.feeder = None
         try:
@@ -472,8 +438,8 @@ def main():
     # Ended from outside (scripts/tick-bench.sh's trap, a killed job), still put the DPI back.
     signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit("ended by signal %d" % signum))
     env = desktop_environment()
-    saved = log_pixels(env)
-    log("the prefix's LogPixels: %s" % ("none" if saved is None else saved))
+    saved = desktop_dpi(env)
+    log("the prefix's DPI: %d" % saved)
     started = time.monotonic()
     results, sessions = {}, {}
     try:
@@ -495,8 +461,7 @@ def main():
                 session.close()
     finally:
         # The prefix's own DPI again, for every process that starts from now on.
-        set_log_pixels(env, saved)
-        restart_server(env, boot=False)
+        desktop_dpi(env, saved, boot=False)
     log("%.0f s in all" % (time.monotonic() - started))
     table = report(results, sessions, args)
     print(table)

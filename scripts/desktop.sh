@@ -127,12 +127,20 @@ dpi() {
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
   # The server is gone before every process it served has exited; a shell of the old DPI must
-  # not outlive it (its windows would stay on the display).
+  # not outlive it (its windows would stay on the display). Under an emulator a killed client can
+  # take a while to go; one still there after 20 s (seen after an interrupted run) is killed.
   local left
-  for _ in $(seq 200); do
-    left=$(prefix_pids)
-    [ -z "$left" ] && break
-    sleep 0.1
+  for attempt in 1 2; do
+    for _ in $(seq 200); do
+      left=$(prefix_pids)
+      [ -z "$left" ] && break 2
+      sleep 0.1
+    done
+    if [ "$attempt" = 1 ]; then
+      echo "killing processes left over in the prefix: ${left//$'\n'/ }" >&2
+      # shellcheck disable=SC2086  # one pid a line
+      kill -9 $left 2>/dev/null || true
+    fi
   done
   [ -z "$left" ] || { echo "processes of the prefix still running: $left" >&2; exit 1; }
   wineserver -p </dev/null >>"$dir/wineserver.log" 2>&1
