@@ -21,7 +21,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import IDCANCEL, WM_COMMAND, Probe, desktop_environment, wait_for  # noqa: E402
+from harness import IDCANCEL, WM_COMMAND, Probe, desktop_environment, headroom, wait_for  # noqa: E402
 
 TICK_S = 0.1         # the meter's shortest delay, stored as 1 (tenths of a second)
 STEADY_USAGE = 37    # the steady graph's reading: "37 %", headroom 9 at 16 pixels, 14 at 24
@@ -193,11 +193,6 @@ def headrooms(grids):
     return columns
 
 
-def steady_headroom(size):
-    """The meter's headroom for the steady reading at icons of SIZE pixels."""
-    return 2 * (size - 1) * (100 - STEADY_USAGE) // 195
-
-
 # --- the programs under Wine ------------------------------------------------------------------------
 
 def wait_until_quiet(server, window=2.0, limit=60.0):
@@ -301,7 +296,7 @@ def check_steady_graph(session):
     """Whether the meter's graph shows the steady reading in every one of its 3 x S columns, which
     it does only when it draws its icons at the shell's size; what it shows otherwise is logged."""
     columns = headrooms(tray_icons(session.probe, session.env, session.size))
-    want = steady_headroom(session.size)
+    want = headroom(STEADY_USAGE, session.size)
     if columns == [want] * (ICONS * session.size):
         return True
     log("  the steady graph at %d pixels should be %d columns at headroom %d; seen: %s"
