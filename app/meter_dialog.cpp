@@ -29,6 +29,7 @@ BOOL OnInitDialog(HWND hwnd)
 void ShowMeter(HWND hwnd)
 {
     g_keepHidden = false;
+    FollowSeen(hwnd, SeenEvent::Noticed);
     // SW_SHOW, not SW_RESTORE: a dialog the user minimised stays minimised.
     ShowWindow(hwnd, SW_SHOW);
     SetForegroundWindow(hwnd);
@@ -57,6 +58,8 @@ void OnCommand(HWND hwnd, WORD id)
 
 void OnNotifyIcon(HWND hwnd, LPARAM mouseMessage)
 {
+    // Any mouse message from an icon shows that somebody sees them, whatever was reported.
+    FollowSeen(hwnd, SeenEvent::Noticed);
     if (mouseMessage == WM_LBUTTONDBLCLK) ShowMeter(hwnd);
     else if (mouseMessage == WM_RBUTTONDOWN) ShowPopupMenu(hwnd);
 }
@@ -92,9 +95,14 @@ INT_PTR CALLBACK MeterDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case WM_THEMECHANGED:
     case WM_DISPLAYCHANGE:   // a new resolution or scaling of the display
     case WM_DPICHANGED:      // the dialog's monitor changed its scaling; the default handling rescales the dialog
-        // Deciding anew from a few registry values and metrics on every such message never
-        // misses a change, and redraws only when the icons' size or colour did change.
+    case WM_DWMCOMPOSITIONCHANGED:  // Windows Vista to 8.1: a glass taskbar came or went
         FollowTaskbar(hwnd);
+        return FALSE;
+    case WM_WTSSESSION_CHANGE:  // locked, unlocked, disconnected, connected
+        OnSessionChange(hwnd, wParam);
+        return FALSE;
+    case WM_POWERBROADCAST:  // suspend, resume, this session's display off or on
+        OnPowerBroadcast(hwnd, wParam, lParam);
         return FALSE;
     case WM_DESTROY:
         RemoveStripIcons(hwnd);
@@ -122,5 +130,9 @@ void ShowPopupMenu(HWND hwnd)
 {
     POINT pt;
     GetCursorPos(&pt);
+    // A notification icon's menu closes on a click elsewhere, and takes the keyboard, only when
+    // its window is in the foreground; the message posted after it makes the next menu work too.
+    SetForegroundWindow(hwnd);
     TrackPopupMenu(g_hPopupMenu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd, nullptr);
+    PostMessageA(hwnd, WM_NULL, 0, 0);
 }

@@ -39,5 +39,6 @@ bool BarsAreWhite(const BarColourInputs& inputs)
     // A contrast theme paints the taskbar in its own pair of colours, whatever the flag says.
     if (inputs.highContrast) return IsLightColour(inputs.windowText);
     if (inputs.theme != TaskbarTheme::Unknown) return inputs.theme == TaskbarTheme::Dark;
-    return inputs.majorVersion >= 10 && inputs.buildNumber < FIRST_BUILD_WITH_THEME_FLAG;
+    if (inputs.majorVersion >= 10) return inputs.buildNumber < FIRST_BUILD_WITH_THEME_FLAG;
+    return inputs.majorVersion == 6 && inputs.minorVersion <= 3 && inputs.composition;
 }

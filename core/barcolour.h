@@ -24,12 +24,15 @@ struct BarColourInputs {
     TaskbarTheme theme;      // the taskbar flag
     uint32_t majorVersion;   // the system's real version; 0 when unknown
     uint32_t buildNumber;
+    uint32_t minorVersion = 0;
+    bool composition = false;  // desktop composition is on (asked only of Windows 6.0 to 6.3)
 };
 
 // White or black bars, by the first rule that applies: the user's choice; while a contrast theme
 // is on, the theme's text colour (white bars when it is light); the taskbar flag; white on a
-// Windows 10 build older than the flag; black everywhere else (the classic and Wine trays are
-// light).
+// Windows 10 build older than the flag; white on Windows Vista to 8.1 (6.0 to 6.3) with desktop
+// composition on, whose glass or tinted taskbars are dark; black everywhere else (the classic
+// and Basic themes, and Wine's trays, are light).
 bool BarsAreWhite(const BarColourInputs& inputs);
 
 // Whether a colour's relative luminance (sRGB, as for contrast ratios) is above one half.

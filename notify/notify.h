@@ -1,29 +1,31 @@
 // The three notification icons that carry the graph, and the sample cycle that refreshes them.
 // They are drawn at the size the taskbar shows, one pixel column per sample, in bars that stand
-// out from the taskbar. A shell call that fails, or an icon the shell no longer holds, makes the
-// next tick delete and add all three again.
+// out from the taskbar, and the shell hears only what changed. While nobody can see them (a
+// locked session, a display that is off, a sleeping machine) the graph goes on filling, and the
+// shell hears nothing until somebody can.
 #pragma once
 
 #include <windows.h>
-#include <shellapi.h>
 
-#include <cstdint>
-
-// The icons' callback message to the meter dialog: mouse events, the mouse message in lParam.
-constexpr UINT WM_NOTIFYICON = WM_APP + 100;
-
-// The module whose icons these are; set once by WinMain.
-extern HINSTANCE g_hInstance;
+#include "core/visibility.h"
+#include "notify/shell.h"
+#include "notify/taskbar.h"
 
 void AddStripIcons(HWND hwnd);       // the three baseline icons, uID 0, 1, 2, at the taskbar's size and colour
-void OnSampleTimer(HWND hwnd);       // read, push, render; send the shell what changed, or ask after one icon
+void OnSampleTimer(HWND hwnd);       // read, push; send the shell what changed, or ask after one icon
 void RemoveStripIcons(HWND hwnd);    // delete all three
-void RestoreStripIcons(HWND hwnd);   // measure again, delete and add all three, current picture and tooltip
+void RestoreStripIcons(HWND hwnd);   // a new shell: measure again, delete and add all three with the current picture
 void FollowTaskbar(HWND hwnd);       // measure the icon size and decide the bar colour again; redraw on a change
 
-// The icon size in pixels that the icons are drawn at now (16 at 100 % display scaling).
-int StripIconSize();
+// A report of who can see the icons (a lock, a display turned off, a suspend, a mouse message
+// from an icon, ...). Becoming seen again brings the icons to the current picture at once and
+// asks the shell whether it still holds them; a resume starts the next reading afresh.
+void FollowSeen(HWND hwnd, SeenEvent event);
+// Windows' own messages about the session and the power, decoded into such reports.
+void OnSessionChange(HWND hwnd, WPARAM code);
+void OnPowerBroadcast(HWND hwnd, WPARAM event, LPARAM data);
 
-// Where the icon size comes from: by default the small-icon size at the taskbar's DPI. Wine reads
-// a process's DPI once, so tests put their own source here to change the size of a running meter.
-extern int (*g_iconSizeSource)();
+// The icon size in pixels that the icons are drawn at now (16 at 100 % display scaling), and
+// whether they are seen.
+int StripIconSize();
+bool StripIconsSeen();

@@ -7,6 +7,7 @@
 #include "core/barcolour.h"
 #include "core/decimal.h"
 #include "res/resource.h"
+#include "settings/system.h"
 
 namespace {
 
@@ -51,7 +52,12 @@ void ArmSampleTimer(HWND hwnd)
 {
     // Setting timer 0 again replaces the running one, so the new period counts from now.
     const UINT period = static_cast<UINT>(DelayPos(hwnd)) * 100u;
-    if (period != 0) SetTimer(hwnd, 0, period, nullptr);
+    if (period == 0) return;
+    // From Windows 8 on, a tenth of the delay's leeway lets Windows wake the processor for the
+    // meter together with others' timers; the ticks still come every delay on average.
+    using SetCoalescableTimerProc = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT, TIMERPROC, ULONG);
+    const auto setCoalescable = FindProc<SetCoalescableTimerProc>("user32.dll", "SetCoalescableTimer");
+    if (!setCoalescable || !setCoalescable(hwnd, 0, period, nullptr, period / 10)) SetTimer(hwnd, 0, period, nullptr);
 }
 
 bool ReadUserDword(const char* keyName, const char* valueName, DWORD& value)

@@ -1,5 +1,5 @@
-// The bars' colour: the user's choice, a contrast theme, the taskbar flag and the Windows 10
-// build, in that order.
+// The bars' colour: the user's choice, a contrast theme, the taskbar flag, the Windows 10 build
+// and, on Windows Vista to 8.1, desktop composition, in that order.
 #include "core/barcolour.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@ TEST(BarColour, FirstRuleThatAppliesDecides)
     using T = TaskbarTheme;
     const struct {
         const char* what;
-        BarColourInputs in;  // choice, contrast on, its text colour, taskbar flag, major, build
+        BarColourInputs in;  // choice, contrast on, its text colour, taskbar flag, major, build, minor, composition
         bool white;
     } cases[] = {
         // The user's choice overrides everything.
@@ -46,6 +46,19 @@ TEST(BarColour, FirstRuleThatAppliesDecides)
         {"no flag, Windows 11", {0, false, BLACK, T::Unknown, 10, 22000}, false},
         {"no flag, Windows 7", {0, false, BLACK, T::Unknown, 6, 7601}, false},
         {"no flag, Windows 95 (no version known)", {0, false, BLACK, T::Unknown, 0, 0}, false},
+        // Windows Vista to 8.1: glass and tinted taskbars while desktop composition is on.
+        {"Vista with composition (Aero)", {0, false, BLACK, T::Unknown, 6, 6002, 0, true}, true},
+        {"Vista without composition (Basic, classic)", {0, false, BLACK, T::Unknown, 6, 6002, 0, false}, false},
+        {"Windows 7 with composition", {0, false, BLACK, T::Unknown, 6, 7601, 1, true}, true},
+        {"Windows 7 without composition (as Wine reports it)", {0, false, BLACK, T::Unknown, 6, 7601, 1, false}, false},
+        {"Windows 8 with composition", {0, false, BLACK, T::Unknown, 6, 9200, 2, true}, true},
+        {"Windows 8.1 with composition", {0, false, BLACK, T::Unknown, 6, 9600, 3, true}, true},
+        {"a Windows 6.4 (10 preview) with composition", {0, false, BLACK, T::Unknown, 6, 9841, 4, true}, false},
+        {"XP (5.1) with a composition answer", {0, false, BLACK, T::Unknown, 5, 2600, 1, true}, false},
+        {"Windows 11 with composition, no flag", {0, false, BLACK, T::Unknown, 10, 22631, 0, true}, false},
+        {"Windows 7 with composition and Bars 1", {BARS_BLACK, false, BLACK, T::Unknown, 6, 7601, 1, true}, false},
+        {"Windows 7 with composition, contrast with dark text", {0, true, BLACK, T::Unknown, 6, 7601, 1, true}, false},
+        {"Windows 8.1 with composition, a light flag", {0, false, BLACK, T::Light, 6, 9600, 3, true}, false},
     };
     for (const auto& c : cases) EXPECT_EQ(BarsAreWhite(c.in), c.white) << c.what;
 }

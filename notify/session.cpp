@@ -1,0 +1,91 @@
+// Session and display reports to the meter's window: asked for at start, asked again while the
+// session service was not ready, ended when the window goes.
+#include "notify/session.h"
+
+#include <cstring>
+
+#include "settings/system.h"
+
+SessionCalls g_sessionCalls;
+
+namespace {
+
+constexpr DWORD NOTIFY_FOR_THIS_SESSION_ONLY = 0;  // NOTIFY_FOR_THIS_SESSION
+constexpr DWORD TO_WINDOW_HANDLE = 0;              // DEVICE_NOTIFY_WINDOW_HANDLE
+
+// The display of this session (Windows 8 and later), and the console's display where the first
+// is missing. The data of both is a DWORD: 0 off, 1 on, 2 dimmed.
+constexpr GUID SESSION_DISPLAY_STATUS = {0x2B84C20E, 0xAD23, 0x4DDF, {0x93, 0xDB, 0x05, 0xFF, 0xBD, 0x7E, 0xFC, 0xA5}};
+constexpr GUID CONSOLE_DISPLAY_STATE = {0x6FE69556, 0x704A, 0x47A0, {0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47}};
+
+bool g_sessionWatched;
+HPOWERNOTIFY g_displayWatch;
+DWORD g_lastTry;
+DWORD g_retryAfter;  // ms; doubles with every refusal up to RETRY_LIMIT
+constexpr DWORD FIRST_RETRY_MS = 1000;
+constexpr DWORD RETRY_LIMIT_MS = 60000;
+
+void FindSessionCalls()
+{
+    g_sessionCalls.found = true;
+    const HMODULE wtsapi = LoadSystemLibrary("wtsapi32.dll");
+    if (wtsapi) {
+        g_sessionCalls.registerSession = reinterpret_cast<decltype(g_sessionCalls.registerSession)>(
+            reinterpret_cast<void (*)()>(GetProcAddress(wtsapi, "WTSRegisterSessionNotification")));
+        g_sessionCalls.unregisterSession = reinterpret_cast<decltype(g_sessionCalls.unregisterSession)>(
+            reinterpret_cast<void (*)()>(GetProcAddress(wtsapi, "WTSUnRegisterSessionNotification")));
+    }
+    g_sessionCalls.registerPower = FindProc<decltype(g_sessionCalls.registerPower)>(
+        "user32.dll", "RegisterPowerSettingNotification");
+    g_sessionCalls.unregisterPower = FindProc<decltype(g_sessionCalls.unregisterPower)>(
+        "user32.dll", "UnregisterPowerSettingNotification");
+}
+
+void TryWatchSession(HWND hwnd)
+{
+    g_lastTry = GetTickCount();
+    g_sessionWatched = g_sessionCalls.registerSession(hwnd, NOTIFY_FOR_THIS_SESSION_ONLY) != FALSE;
+}
+
+}  // namespace
+
+void WatchSession(HWND hwnd)
+{
+    if (!g_sessionCalls.found) FindSessionCalls();
+    g_retryAfter = FIRST_RETRY_MS;
+    if (g_sessionCalls.registerSession) TryWatchSession(hwnd);
+    // Windows reports the display's current state right after this.
+    if (g_sessionCalls.registerPower) {
+        g_displayWatch = g_sessionCalls.registerPower(hwnd, &SESSION_DISPLAY_STATUS, TO_WINDOW_HANDLE);
+        if (!g_displayWatch) g_displayWatch = g_sessionCalls.registerPower(hwnd, &CONSOLE_DISPLAY_STATE, TO_WINDOW_HANDLE);
+    }
+}
+
+void RetryWatchSession(HWND hwnd)
+{
+    if (g_sessionWatched || !g_sessionCalls.registerSession) return;
+    if (GetTickCount() - g_lastTry < g_retryAfter) return;
+    TryWatchSession(hwnd);
+    if (g_retryAfter < RETRY_LIMIT_MS) g_retryAfter *= 2;
+}
+
+void UnwatchSession(HWND hwnd)
+{
+    if (g_sessionWatched && g_sessionCalls.unregisterSession) g_sessionCalls.unregisterSession(hwnd);
+    if (g_displayWatch && g_sessionCalls.unregisterPower) g_sessionCalls.unregisterPower(g_displayWatch);
+    g_sessionWatched = false;
+    g_displayWatch = nullptr;
+}
+
+SeenEvent DisplayEventFrom(LPARAM data)
+{
+    const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(data);
+    if (!setting) return SeenEvent::None;
+    if (memcmp(&setting->PowerSetting, &SESSION_DISPLAY_STATUS, sizeof(GUID)) != 0 &&
+        memcmp(&setting->PowerSetting, &CONSOLE_DISPLAY_STATE, sizeof(GUID)) != 0)
+        return SeenEvent::None;
+    DWORD state = 0;
+    const bool whole = setting->DataLength == sizeof state;
+    if (whole) memcpy(&state, setting->Data, sizeof state);
+    return DisplayStateEvent(whole, state);
+}

@@ -1,0 +1,174 @@
+// The shell's side of the three icons, and the calls that bring it to what the meter shows.
+#include "notify/shell.h"
+
+#include <cstring>
+
+#include "core/probe.h"
+
+static_assert(NOTIFYICONDATAA_V1_SIZE == SHELL_RECORD_SIZE, "the classic NOTIFYICONDATAA is 88 bytes");
+
+HINSTANCE g_hInstance;
+ShellCalls g_shellCalls = {Shell_NotifyIconA, CreateIcon};
+
+namespace {
+
+// Whether the shell holds an icon: certainly not (before the first add, after a delete), or
+// maybe (it refused a call for it, or it is a new shell), or yes (it took the last call).
+enum class Held { No, Maybe, Yes };
+
+struct ShellIcon {
+    Held held;
+    bool pictureKnown;  // the shell shows exactly this picture
+    bool white;
+    int size;
+    unsigned char andMask[MAX_ICON_MASK_BYTES];
+    bool tipKnown;      // ... and this tooltip
+    char tip[TIP_BYTES];
+    uint32_t lastAccepted;  // GetTickCount of the shell's last accepted call
+    unsigned acceptedInRound;
+};
+
+ShellIcon g_icons[STRIP_ICONS];
+uint32_t g_lastAccepted[STRIP_ICONS];  // the same times side by side, as IconToProbe takes them
+unsigned g_round;                      // counts rounds, so that a question skips what a round touched
+
+void FillRecord(NOTIFYICONDATAA& record, HWND hwnd, UINT id, UINT flags)
+{
+    memset(&record, 0, sizeof record);
+    record.cbSize = SHELL_RECORD_SIZE;
+    record.hWnd = hwnd;
+    record.uID = id;
+    record.uFlags = flags;
+}
+
+HICON CreateStripIcon(const StripView& view, const unsigned char* andMask)
+{
+    unsigned char whiteXor[MAX_ICON_MASK_BYTES];
+    if (view.white) BuildWhiteXorMask(andMask, whiteXor, view.size);
+    return g_shellCalls.createIcon(g_hInstance, view.size, view.size, 1, 1, andMask,
+                                   view.white ? whiteXor : BLANK_XOR_MASK);
+}
+
+void Accepted(UINT id)
+{
+    g_lastAccepted[id] = GetTickCount();
+    g_icons[id].acceptedInRound = g_round;
+}
+
+// One NIM_ADD or NIM_MODIFY for icon id with the fields in flags, and what the shell then holds.
+// The icon handle lives only until the shell has made its own copy. Where no icon can be made
+// (the process is out of handles), the call goes without one and the picture stays unknown, so
+// that the next round tries again; a modify left with nothing to send is not made.
+void Send(HWND hwnd, DWORD message, UINT id, UINT flags, const StripView& view)
+{
+    ShellIcon& icon = g_icons[id];
+    const unsigned char* andMask = view.masks + id * IconMaskBytes(view.size);
+    NOTIFYICONDATAA record;
+    FillRecord(record, hwnd, id, flags);
+    record.uCallbackMessage = WM_NOTIFYICON;  // looked at only with NIF_MESSAGE
+    if (flags & NIF_ICON) {
+        record.hIcon = CreateStripIcon(view, andMask);
+        if (!record.hIcon) record.uFlags &= ~NIF_ICON;
+    }
+    if (flags & NIF_TIP)
+        for (int i = 0; i < TIP_BYTES - 1 && view.tip[i]; ++i) record.szTip[i] = view.tip[i];
+    bool taken = true;
+    if (message == NIM_ADD || record.uFlags != 0) taken = g_shellCalls.notify(message, &record) != FALSE;
+    if (record.hIcon) DestroyIcon(record.hIcon);
+    if (!taken) {
+        icon.held = Held::Maybe;
+        return;
+    }
+    if (record.uFlags != 0) Accepted(id);
+    if (message == NIM_ADD) {
+        // A new icon starts from nothing: no picture unless one went with it, no tooltip.
+        icon.held = Held::Yes;
+        icon.pictureKnown = false;
+        icon.tipKnown = true;
+        icon.tip[0] = '\0';
+    }
+    if (flags & NIF_ICON) {
+        icon.pictureKnown = (record.uFlags & NIF_ICON) != 0;
+        icon.white = view.white;
+        icon.size = view.size;
+        memcpy(icon.andMask, andMask, IconMaskBytes(view.size));
+    }
+    if (flags & NIF_TIP) {
+        icon.tipKnown = true;
+        memcpy(icon.tip, record.szTip, TIP_BYTES);
+    }
+}
+
+void Delete(HWND hwnd, UINT id)
+{
+    NOTIFYICONDATAA record;
+    FillRecord(record, hwnd, id, 0);
+    g_shellCalls.notify(NIM_DELETE, &record);  // refused for an icon the shell does not hold
+    g_icons[id].held = Held::No;
+}
+
+bool ShowsPicture(const ShellIcon& icon, const StripView& view, const unsigned char* andMask)
+{
+    return icon.pictureKnown && icon.white == view.white && icon.size == view.size &&
+           memcmp(icon.andMask, andMask, IconMaskBytes(view.size)) == 0;
+}
+
+}  // namespace
+
+void ShellShow(HWND hwnd, const StripView& view)
+{
+    ++g_round;
+    if (!ShellHoldsAll()) {
+        // Deleted first wherever the shell may hold one, so that all three are added in order.
+        for (UINT id = 0; id < STRIP_ICONS; ++id)
+            if (g_icons[id].held != Held::No) Delete(hwnd, id);
+        const UINT tip = view.tip[0] ? NIF_TIP : 0;  // an empty tooltip is no tooltip
+        for (UINT id = 0; id < STRIP_ICONS; ++id) Send(hwnd, NIM_ADD, id, NIF_MESSAGE | NIF_ICON | tip, view);
+        return;
+    }
+    const int maskBytes = IconMaskBytes(view.size);
+    for (UINT id = 0; id < STRIP_ICONS; ++id) {
+        const ShellIcon& icon = g_icons[id];
+        UINT flags = 0;
+        if (!ShowsPicture(icon, view, view.masks + id * maskBytes)) flags |= NIF_ICON;
+        if (!icon.tipKnown || strcmp(icon.tip, view.tip) != 0) flags |= NIF_TIP;
+        if (flags) Send(hwnd, NIM_MODIFY, id, flags, view);
+    }
+}
+
+void ShellAsk(HWND hwnd, bool everyIcon)
+{
+    if (!ShellHoldsAll()) return;
+    for (UINT id = 0; id < STRIP_ICONS; ++id) {
+        UINT asked = id;
+        if (everyIcon) {
+            if (g_icons[id].acceptedInRound == g_round) continue;
+        } else {
+            const int due = IconToProbe(g_lastAccepted, GetTickCount());
+            if (due < 0) return;
+            asked = static_cast<UINT>(due);
+        }
+        NOTIFYICONDATAA record;
+        FillRecord(record, hwnd, asked, 0);
+        if (g_shellCalls.notify(NIM_MODIFY, &record)) Accepted(asked);
+        else g_icons[asked].held = Held::Maybe;
+        if (!everyIcon) return;
+    }
+}
+
+bool ShellHoldsAll()
+{
+    for (const ShellIcon& icon : g_icons)
+        if (icon.held != Held::Yes) return false;
+    return true;
+}
+
+void ShellLost()
+{
+    for (ShellIcon& icon : g_icons) icon.held = Held::Maybe;
+}
+
+void ShellRemove(HWND hwnd)
+{
+    for (UINT id = 0; id < STRIP_ICONS; ++id) Delete(hwnd, id);
+}

@@ -1,0 +1,57 @@
+// The conversation with the shell about the three icons. The meter keeps one notion of the
+// shell's side: for each icon, whether the shell holds it, and which picture and tooltip it shows
+// where that is known. A call carries only what differs from that; a call the shell refuses
+// leaves the icon in doubt, and a round with an icon in doubt deletes and adds all three again.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "core/strip.h"
+
+// The classic ANSI record: every shell accepts it, and its tooltip holds 64 bytes.
+constexpr DWORD SHELL_RECORD_SIZE = 88;
+constexpr int TIP_BYTES = 64;
+
+// The icons' callback message to the meter dialog: mouse events, the mouse message in lParam.
+constexpr UINT WM_NOTIFYICON = WM_APP + 100;
+
+// The module whose icons these are; set once by WinMain.
+extern HINSTANCE g_hInstance;
+
+// What the meter wants the shell to show: three icons of one size and colour, one tooltip.
+struct StripView {
+    int size;
+    bool white;
+    const unsigned char* masks;  // the three AND masks, IconMaskBytes(size) bytes apart
+    const char* tip;             // NUL-terminated, shorter than TIP_BYTES
+};
+
+// One round of calls that brings the shell to the view: where the shell may lack an icon, all
+// three deleted and added again in order, so that the graph reads left to right; otherwise, per
+// icon, nothing, the tooltip alone or a new icon (and the tooltip when it changed).
+void ShellShow(HWND hwnd, const StripView& view);
+
+// Asks the shell whether it still holds an icon that no call has touched for a while, on a graph
+// that sends nothing (a modify with no fields changes nothing and fails for an icon the shell
+// does not hold): the one due longest, or with everyIcon each that this round did not touch.
+// Nothing while a restore is due anyway.
+void ShellAsk(HWND hwnd, bool everyIcon);
+
+// Whether the shell took every icon's last call; false: the next round adds all three again.
+bool ShellHoldsAll();
+
+// A new shell ("TaskbarCreated"): it may hold none of the icons.
+void ShellLost();
+
+// Deletes all three; the shell holds none of them afterwards.
+void ShellRemove(HWND hwnd);
+
+// The meter's only ways into the shell and to icon handles, replaced by tests that count or
+// refuse the calls (the defaults are Windows' own).
+struct ShellCalls {
+    BOOL(WINAPI* notify)(DWORD message, PNOTIFYICONDATAA record);
+    HICON(WINAPI* createIcon)(HINSTANCE instance, int width, int height, BYTE planes, BYTE bitsPerPixel,
+                              const BYTE* andMask, const BYTE* xorMask);
+};
+extern ShellCalls g_shellCalls;
