@@ -62,6 +62,8 @@ void Update(HWND hwnd, bool askOne)
 
 }  // namespace
 
+bool (*g_usageSource)(uint32_t& usage) = ReadProcessorUsage;
+
 int StripIconSize()
 {
     return g_look.size;
@@ -86,7 +88,7 @@ void AddStripIcons(HWND hwnd)
 void OnSampleTimer(HWND hwnd)
 {
     uint32_t usage = 0;
-    const bool haveReading = ReadProcessorUsage(usage);
+    const bool haveReading = g_usageSource(usage);
     if (haveReading) HistoryPush(usage);
     FormatUsageTip(g_tip, haveReading, usage);
     RetryWatchSession(hwnd);
@@ -124,7 +126,7 @@ void FollowSeen(HWND hwnd, SeenEvent event)
     if (event == SeenEvent::Resume) {
         // The next reading would span the sleep: it starts from now instead.
         uint32_t discarded;
-        ReadProcessorUsage(discarded);
+        g_usageSource(discarded);
     }
     if (wasSeen || !IsSeen(g_visibility)) return;
     g_askEveryIcon = true;

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "core/visibility.h"
 #include "notify/shell.h"
 #include "notify/taskbar.h"
@@ -29,3 +31,7 @@ void OnPowerBroadcast(HWND hwnd, WPARAM event, LPARAM data);
 // whether they are seen.
 int StripIconSize();
 bool StripIconsSeen();
+
+// Where the sample cycle takes its readings: the processor statistic by default; tests put a
+// reading of their own making here.
+extern bool (*g_usageSource)(uint32_t& usage);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dyn_data.h"
+#include "shell_log.h"
 #include "tests/win32/meter_dialog_fixture.h"
 #include "tray_capture.h"
 
@@ -45,12 +46,15 @@ struct AtDestroy {
 };
 AtDestroy g_atDestroy;
 int g_ticks;
+int g_nullsAfterMenu;  // WM_NULL messages since the popup menu returned
+bool g_menuReturned;
 WNDPROC g_dialogWindowProc;
 
 LRESULT CALLBACK WatchingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const LRESULT result = CallWindowProcA(g_dialogWindowProc, hwnd, message, wParam, lParam);
     if (message == WM_TIMER && wParam == 0) ++g_ticks;
+    if (message == WM_NULL && g_menuReturned) ++g_nullsAfterMenu;
     if (message == WM_DESTROY) {
         g_atDestroy.seen = true;
         g_atDestroy.heldIcons = HeldIcons(hwnd);
@@ -239,17 +243,40 @@ TEST_F(MeterDialog, PropertiesOrADoubleClickShowItAndLiftTheRule)
     }
 }
 
+// The looks of the icons the log's calls carried, in order ("icon(16 white)", ...).
+std::vector<std::string> IconLooks(const std::string& log)
+{
+    std::vector<std::string> looks;
+    for (size_t at = log.find("icon("); at != std::string::npos; at = log.find("icon(", at + 1))
+        looks.push_back(log.substr(at, log.find(')', at) + 1 - at));
+    return looks;
+}
+
+// The log without the questions that the meter's own ticks ask on a still graph.
+std::string WithoutQuestions(const std::string& log)
+{
+    std::string kept;
+    for (size_t start = 0; start < log.size();) {
+        const size_t end = log.find('\n', start);
+        const std::string line = log.substr(start, end - start + 1);
+        if (line.compare(0, 4, "ask ") != 0) kept += line;
+        start = end + 1;
+    }
+    return kept;
+}
+
 // The messages after which Windows may draw the taskbar at another size or in other colours: each
-// makes the meter measure its icon size and decide its bars' colour again, and no other does. On
-// Wine's white tray white bars cannot be told from the background: black ones show as '#'.
+// makes the meter measure its icon size and decide its bars' colour again, and no other does.
+// Every row first stores the colour the icons do not have, so that a message that decides must
+// change them and one that does not must leave them; a message that decides afterwards shows
+// that the stored colour was there to be taken.
 TEST_F(MeterDialog, TheTaskbarsMessagesMakeTheMeterMeasureAndDecideAgain)
 {
     g_iconSizeSource = StandInIconSize;
-    g_standInSize = g_realIconSize();
-    auto blackBarsShown = [] {
-        const std::vector<std::string> icons = CaptureTrayIcons();
-        return icons.size() == 3 && icons[2].find('#') != std::string::npos;
-    };
+    const int tray = g_realIconSize();
+    g_standInSize = tray;
+    PumpFor(500);  // the first ticks' tooltips
+    ShellLogged logged;
     RECT rc;
     GetWindowRect(dlg, &rc);
     const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
@@ -263,33 +290,121 @@ TEST_F(MeterDialog, TheTaskbarsMessagesMakeTheMeterMeasureAndDecideAgain)
         {"WM_SETTINGCHANGE", WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("ImmersiveColorSet"), true},
         {"WM_SYSCOLORCHANGE", WM_SYSCOLORCHANGE, 0, 0, true},
         {"WM_THEMECHANGED", WM_THEMECHANGED, 0, 0, true},
+        {"WM_DWMCOMPOSITIONCHANGED", WM_DWMCOMPOSITIONCHANGED, 0, 0, true},
         {"WM_DISPLAYCHANGE", WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768), true},
         {"WM_DPICHANGED", WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&rc), true},
         {"TaskbarCreated", taskbarCreated, 0, 0, true},
         {"WM_TIMECHANGE", WM_TIMECHANGE, 0, 0, false},
+        {"WM_FONTCHANGE", WM_FONTCHANGE, 0, 0, false},
     };
-    bool white = false;
+    const std::string size = std::to_string(tray);
+    bool white = false;  // the icons' colour now
     for (const auto& m : messages) {
         SCOPED_TRACE(m.what);
-        // The colour first, at the tray's own size: Bars 2 (white) or 1 (black), in turn.
-        white = !white;
-        StoreBars(REG_DWORD, white ? 2 : 1);
+        const std::string other = "icon(" + size + (white ? " black)" : " white)");
+        StoreBars(REG_DWORD, white ? 1 : 2);
         SendMessageA(dlg, m.message, m.wParam, m.lParam);
-        const bool expectBlack = m.decides ? !white : white;  // no decision: the colour stays
-        EXPECT_TRUE(PumpUntil([&] { return blackBarsShown() == expectBlack; }, 10000))
-            << (expectBlack ? "black bars expected" : "white bars expected");
-        if (!m.decides) white = !white;
+        PumpFor(300);  // anything the message might have left for later
+        std::string log = WithoutQuestions(TakeShellLog());
+        if (m.decides) {
+            EXPECT_EQ(IconLooks(log), std::vector<std::string>(3, other)) << log;
+        } else {
+            EXPECT_EQ(log, "");
+            SendMessageA(dlg, WM_SETTINGCHANGE, 0, 0);
+            log = WithoutQuestions(TakeShellLog());
+            EXPECT_EQ(IconLooks(log), std::vector<std::string>(3, other)) << "then WM_SETTINGCHANGE: " << log;
+        }
+        white = !white;
 
         // Then the size: the stand-in reports another one.
-        const int before = StripIconSize();
-        g_standInSize = before == 24 ? 20 : 24;
+        g_standInSize = tray == 24 ? 20 : 24;
         SendMessageA(dlg, m.message, m.wParam, m.lParam);
-        EXPECT_EQ(StripIconSize(), m.decides ? g_standInSize : before);
-        g_standInSize = g_realIconSize();
+        PumpFor(300);
+        EXPECT_EQ(StripIconSize(), m.decides ? g_standInSize : tray);
+        g_standInSize = tray;
         SendMessageA(dlg, WM_SETTINGCHANGE, 0, 0);
-        ASSERT_EQ(StripIconSize(), g_realIconSize());
+        ASSERT_EQ(StripIconSize(), tray);
+        TakeShellLog();
     }
     EXPECT_EQ(HeldIcons(dlg), "111");
+}
+
+// A POWERBROADCAST_SETTING for this session's display: 0 off, 1 on, 2 dimmed.
+struct DisplayState {
+    GUID setting;
+    DWORD length;
+    DWORD state;
+};
+DisplayState g_displayOff = {{0x2B84C20E, 0xAD23, 0x4DDF, {0x93, 0xDB, 0x05, 0xFF, 0xBD, 0x7E, 0xFC, 0xA5}}, 4, 0};
+DisplayState g_displayOn = {{0x2B84C20E, 0xAD23, 0x4DDF, {0x93, 0xDB, 0x05, 0xFF, 0xBD, 0x7E, 0xFC, 0xA5}}, 4, 1};
+
+// Windows' reports reach the meter as the messages Windows sends; and whatever shows that the
+// user sees the icons ends a silence whose end was never reported.
+TEST_F(MeterDialog, ReportsOfWhoCanSeeSilenceTheMeterAndAnyUseOfItsIconsEndsTheSilence)
+{
+    struct Message {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    const Message lock = {WM_WTSSESSION_CHANGE, 7, 0};
+    const struct {
+        const char* what;
+        Message unseen, seen;
+    } cases[] = {
+        {"a lock, an unlock", lock, {WM_WTSSESSION_CHANGE, 8, 0}},
+        {"a suspend, a resume", {WM_POWERBROADCAST, PBT_APMSUSPEND, 0}, {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0}},
+        {"the display off, on", {WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&g_displayOff)},
+         {WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&g_displayOn)}},
+        {"a lock, a mouse move over an icon", lock, {WM_NOTIFYICON, 1, WM_MOUSEMOVE}},
+        {"a lock, a new shell", lock, {RegisterWindowMessageA("TaskbarCreated"), 0, 0}},
+        {"a lock, Properties", lock, {WM_COMMAND, IDM_PROPERTIES, 0}},
+    };
+    PumpFor(500);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ShellLogged logged;
+        SendMessageA(dlg, c.unseen.message, c.unseen.wParam, c.unseen.lParam);
+        EXPECT_FALSE(StripIconsSeen());
+        WriteUsage(100);  // ticks at 0.1 s: columns that the shell must not hear of yet
+        PumpFor(1500);
+        EXPECT_EQ(TakeShellLog(), "");
+
+        SendMessageA(dlg, c.seen.message, c.seen.wParam, c.seen.lParam);
+        EXPECT_TRUE(StripIconsSeen());
+        EXPECT_NE(TakeShellLog().find("2 icon("), std::string::npos) << "icon 2's new picture not sent at once";
+        WriteUsage(0);
+        SendMessageA(dlg, WM_COMMAND, IDC_HIDE, 0);
+        PumpFor(300);
+    }
+}
+
+// The menu of a notification icon closes on a click elsewhere only when its window is in the
+// foreground, and the message posted after it lets the next one work.
+HWND g_foregroundDuringMenu;
+
+// A timer of the thread fires inside the menu's own loop: it notes the foreground window and
+// closes the menu.
+void CALLBACK CloseTheMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    g_foregroundDuringMenu = GetForegroundWindow();
+    EndMenu();
+}
+
+TEST_F(MeterDialog, TheIconsMenuOpensWithTheMeterInTheForegroundAndAMessageFollowsIt)
+{
+    PumpFor(300);
+    g_nullsAfterMenu = 0;
+    g_menuReturned = false;
+    g_foregroundDuringMenu = nullptr;
+    SetTimer(nullptr, 0, 1000, CloseTheMenu);
+    SendMessageA(dlg, WM_NOTIFYICON, 2, WM_RBUTTONDOWN);  // returns once the menu has closed
+    g_menuReturned = true;
+    PumpFor(500);
+    EXPECT_EQ(g_foregroundDuringMenu, dlg);
+    EXPECT_GE(g_nullsAfterMenu, 1);
+    EXPECT_FALSE(IsWindowVisible(dlg)) << "the menu showed the dialog";
 }
 
 }  // namespace

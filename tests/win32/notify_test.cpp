@@ -10,12 +10,15 @@
 #include <psapi.h>
 
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "dyn_data.h"
+#include "notify/session.h"
+#include "shell_log.h"
 #include "tray_capture.h"
 
 namespace {
@@ -187,6 +190,7 @@ protected:
         ClearTheme(false);
         ClearBars();
         g_iconSizeSource = g_realIconSize;
+        g_usageSource = ReadProcessorUsage;
     }
 
     // Which of the owner's icons sits in each slot of the tray, left to right, as the callbacks
@@ -253,8 +257,12 @@ std::string FullColumnsAtTheRight(int full)
 TEST_F(StripIcons, AddGivesTheShellThreeBaselineIconsOfTheTaskbarsSizeAndRemoveTakesThemAway)
 {
     AddStripIcons(hwnd);
-    // Wine draws notification icons at the small-icon size of its DPI, which this process shares.
-    EXPECT_EQ(S(), GetSystemMetrics(SM_CXSMICON));
+    // The size the shell really draws them at: its icon slots are that size and 4 pixels more.
+    const std::vector<HWND> slots = TrayIconWindows();
+    ASSERT_FALSE(slots.empty());
+    RECT slot;
+    GetWindowRect(slots[0], &slot);
+    EXPECT_EQ(S(), slot.right - slot.left - 4);
     for (UINT id = 0; id < 3; ++id) EXPECT_TRUE(TrayHoldsIcon(hwnd, id)) << "icon " << id;
     EXPECT_FALSE(TrayHoldsIcon(hwnd, 3));
     EXPECT_EQ(TrayIconWindows().size(), 3u);
@@ -579,6 +587,351 @@ TEST_F(StripIcons, ThousandsOfCyclesLeaveTheExactPictureAndNoGrowingMemory)
 
     const std::string expected = Graph(readings);
     EXPECT_EQ(TrayPicture(expected), expected);
+}
+
+// --- What the shell hears: only changes, nothing while nobody can see, one round at a time ---
+
+// A graph that stands still at 37 %: the whole history full, so that every tick draws the same.
+void FillHistory(uint32_t usage)
+{
+    HistoryReset();
+    for (int i = 0; i < HISTORY_LENGTH; ++i) HistoryPush(usage);
+}
+
+// How the meter draws its icons now, as the shell log writes them.
+std::string Look(bool white = false)
+{
+    return "icon(" + std::to_string(S()) + (white ? " white)" : " black)");
+}
+
+// The log lines of one round that sends the three icons the same way.
+std::string Three(const std::string& before, const std::string& after = "")
+{
+    std::string text;
+    for (int id = 0; id < 3; ++id) text += before + " " + std::to_string(id) + (after.empty() ? "" : " " + after) + "\n";
+    return text;
+}
+
+// A size source that counts its calls.
+int g_sizeAsked;
+int CountingIconSize()
+{
+    ++g_sizeAsked;
+    return g_standInSize;
+}
+
+TEST_F(StripIcons, AfterASwitchAStillGraphSendsOneRoundAndThenOnlyQuestions)
+{
+    const int tray = g_realIconSize();
+    g_standInSize = tray;
+    g_iconSizeSource = CountingIconSize;
+    FillHistory(37);
+    AddStripIcons(hwnd);
+    Tick(37);
+    ShellLogged logged;
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        bool white;
+    } switches[] = {
+        {"to white bars", [] { SetBars(REG_DWORD, Le32(2)); }, true},
+        {"to black bars", [] { ClearBars(); }, false},
+        {"to another size", [tray] { g_standInSize = tray == 16 ? 24 : 16; }, false},
+        {"to the tray's size", [tray] { g_standInSize = tray; }, false},
+    };
+    for (const auto& sw : switches) {
+        SCOPED_TRACE(sw.what);
+        sw.change();
+        g_sizeAsked = 0;
+        FollowTaskbar(hwnd);
+        EXPECT_EQ(g_sizeAsked, 1);
+        EXPECT_EQ(TakeShellLog(), Three("modify", Look(sw.white)));
+        g_sizeAsked = 0;
+
+        // Then 1.5 s of ticks at the shortest delay on the still graph: no call but, once an
+        // icon has gone a second without one, a question after it, one a tick at most. (Before,
+        // every tick after a switch sent all three icons and tooltips again.)
+        int questions = 0;
+        for (int tick = 0; tick < 15; ++tick) {
+            Sleep(100);
+            Tick(37);
+            const std::string calls = TakeShellLog();
+            if (calls.empty()) continue;
+            ++questions;
+            EXPECT_TRUE(calls == "ask 0\n" || calls == "ask 1\n" || calls == "ask 2\n") << "tick " << tick << ":\n" << calls;
+        }
+        EXPECT_GE(questions, 1);
+        EXPECT_EQ(g_sizeAsked, 0) << "a tick measured the taskbar";
+    }
+    EXPECT_EQ(TrayPicture(Graph(Readings(HISTORY_LENGTH, 37))), Graph(Readings(HISTORY_LENGTH, 37)));
+}
+
+// Windows' reports about the session, the display and the power, as the meter dialog passes
+// them on.
+void SessionReport(HWND hwnd, WPARAM code)
+{
+    OnSessionChange(hwnd, code);
+}
+
+void PowerReport(HWND hwnd, WPARAM event)
+{
+    OnPowerBroadcast(hwnd, event, 0);
+}
+
+void DisplayReport(HWND hwnd, DWORD state)
+{
+    // A POWERBROADCAST_SETTING: the setting's GUID, the data's length, the data.
+    struct {
+        GUID setting;
+        DWORD length;
+        DWORD state;
+    } report = {{0x2B84C20E, 0xAD23, 0x4DDF, {0x93, 0xDB, 0x05, 0xFF, 0xBD, 0x7E, 0xFC, 0xA5}}, sizeof(DWORD), state};
+    OnPowerBroadcast(hwnd, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&report));
+}
+
+const struct {
+    const char* what;
+    void (*unseen)(HWND);
+    void (*seen)(HWND);
+} UNSEEN_AND_SEEN[] = {
+    {"a locked session", [](HWND h) { SessionReport(h, 7); }, [](HWND h) { SessionReport(h, 8); }},
+    {"another user at the console", [](HWND h) { SessionReport(h, 2); }, [](HWND h) { SessionReport(h, 1); }},
+    {"a remote session whose client went", [](HWND h) { SessionReport(h, 4); }, [](HWND h) { SessionReport(h, 3); }},
+    {"the display off, then dimmed", [](HWND h) { DisplayReport(h, 0); }, [](HWND h) { DisplayReport(h, 2); }},
+    {"the display off, then on", [](HWND h) { DisplayReport(h, 0); }, [](HWND h) { DisplayReport(h, 1); }},
+    {"a sleeping machine", [](HWND h) { PowerReport(h, PBT_APMSUSPEND); },
+     [](HWND h) { PowerReport(h, PBT_APMRESUMEAUTOMATIC); }},
+};
+
+TEST_F(StripIcons, WhileNobodyCanSeeTheShellHearsNothingAndOneRoundWhenSeenAgain)
+{
+    for (const auto& c : UNSEEN_AND_SEEN) {
+        SCOPED_TRACE(c.what);
+        FillHistory(37);
+        AddStripIcons(hwnd);
+        Tick(37);
+        ShellLogged logged;
+        c.unseen(hwnd);
+        EXPECT_FALSE(StripIconsSeen());
+        // Readings that change the graph, over more than the second after which the meter would
+        // ask after its icons: the history fills, the shell hears nothing.
+        std::vector<uint32_t> readings = Readings(HISTORY_LENGTH, 37);
+        for (uint32_t usage : {100u, 0u, 100u, 50u, 20u}) {
+            Sleep(300);
+            Tick(usage);
+            readings.push_back(usage);
+        }
+        EXPECT_EQ(TakeShellLog(), "");
+
+        c.seen(hwnd);
+        EXPECT_TRUE(StripIconsSeen());
+        // One round: the new tooltip on all three, the new picture of icon 2, whose columns the
+        // readings entered, all at once.
+        EXPECT_EQ(TakeShellLog(), "modify 0 tip\nmodify 1 tip\nmodify 2 " + Look() + " tip\n");
+        EXPECT_EQ(TrayPicture(Graph(readings)), Graph(readings));
+        RemoveStripIcons(hwnd);
+        ASSERT_TRUE(PumpUntilNoIcons());
+    }
+}
+
+TEST_F(StripIcons, IconsLostWhileNobodyCouldSeeAreBackTheMomentSomebodyCan)
+{
+    FillHistory(37);
+    AddStripIcons(hwnd);
+    Tick(37);
+    ShellLogged logged;
+    SessionReport(hwnd, 7);
+    DeleteIconBehindItsBack(hwnd, 1);
+    for (int tick = 0; tick < 15; ++tick) {  // long enough for a question while seen
+        Sleep(100);
+        Tick(37);
+    }
+    EXPECT_EQ(TakeShellLog(), "") << "a call while the session was locked";
+
+    // Seen again: a question after every icon, and the lost one makes it add all three again.
+    SessionReport(hwnd, 8);
+    EXPECT_EQ(TakeShellLog(), "ask 0\nask 1 refused\nask 2\ndelete 0\ndelete 1 refused\ndelete 2\n" +
+                                  Three("add", Look() + " tip"));
+    EXPECT_EQ(IdsLeftToRight(), (std::vector<WPARAM>{0, 1, 2}));
+    EXPECT_EQ(TrayPicture(Graph(Readings(HISTORY_LENGTH, 37))), Graph(Readings(HISTORY_LENGTH, 37)));
+}
+
+// A reading over the time since the one before, as the processor times give it: busy and total
+// time that the test counts up.
+uint64_t g_busy, g_total, g_busyBefore, g_totalBefore;
+bool ReadingOverTheSpan(uint32_t& usage)
+{
+    const uint64_t busy = g_busy - g_busyBefore, total = g_total - g_totalBefore;
+    g_busyBefore = g_busy;
+    g_totalBefore = g_total;
+    if (total == 0) return false;
+    usage = static_cast<uint32_t>(100 * busy / total);
+    return true;
+}
+
+TEST_F(StripIcons, AfterAResumeTheNextReadingStartsAtTheResume)
+{
+    g_usageSource = ReadingOverTheSpan;
+    g_busy = g_total = g_busyBefore = g_totalBefore = 0;
+    AddStripIcons(hwnd);
+    g_busy += 10;
+    g_total += 100;
+    OnSampleTimer(hwnd);
+    PowerReport(hwnd, PBT_APMSUSPEND);
+    // What the times say across the sleep and the waking up: 1000 busy of 1000.
+    g_busy += 1000;
+    g_total += 1000;
+    PowerReport(hwnd, PBT_APMRESUMEAUTOMATIC);
+    g_busy += 20;
+    g_total += 100;
+    OnSampleTimer(hwnd);  // 20 %, not the 93 % since the reading before the sleep
+    EXPECT_EQ(TrayPicture(Graph({10, 20})), Graph({10, 20}));
+    EXPECT_EQ(HoverTooltip(2), "20 %");
+}
+
+TEST_F(StripIcons, AMessageThatComesDuringARoundTakesEffectOnceTheRoundIsOver)
+{
+    // Inside the second call of a tick's round, as Windows delivers a message sent to the meter
+    // while the call waits on the shell.
+    const struct {
+        const char* what;
+        void (*message)(HWND);
+        std::string after;  // the calls that follow the tick's own round
+    } cases[] = {
+        {"a settings change to white bars", [](HWND h) { SetBars(REG_DWORD, Le32(2)); FollowTaskbar(h); },
+         Three("modify", Look(true))},
+        {"a new shell", [](HWND h) { RestoreStripIcons(h); }, Three("delete") + Three("add", Look() + " tip")},
+        {"a lock", [](HWND h) { SessionReport(h, 7); }, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FillHistory(37);
+        AddStripIcons(hwnd);
+        Tick(37);
+        ShellLogged logged;
+        const HWND owner = hwnd;
+        const auto message = c.message;
+        g_duringNextCall = [owner, message] { g_duringNextCall = [owner, message] { message(owner); }; };
+        Tick(100);
+        // The tick's round whole, in one size and colour, and only then what the message asked for.
+        EXPECT_EQ(TakeShellLog(), "modify 0 tip\nmodify 1 tip\nmodify 2 " + Look() + " tip\n" + c.after);
+        SessionReport(hwnd, 8);
+        ClearBars();
+        FollowTaskbar(hwnd);
+        RemoveStripIcons(hwnd);
+        ASSERT_TRUE(PumpUntilNoIcons());
+    }
+}
+
+// Icon handles that cannot be made, as when the process has run out of them: each entry of the
+// script is the fate of the next icon the meter makes (true: made); made when the script is empty.
+std::vector<bool> g_iconFates;
+HICON WINAPI ScriptedCreateIcon(HINSTANCE instance, int width, int height, BYTE planes, BYTE bits, const BYTE* andMask,
+                                const BYTE* xorMask)
+{
+    const bool made = g_iconFates.empty() || g_iconFates.front();
+    if (!g_iconFates.empty()) g_iconFates.erase(g_iconFates.begin());
+    return made ? CreateIcon(instance, width, height, planes, bits, andMask, xorMask) : nullptr;
+}
+
+TEST_F(StripIcons, AnIconThatCannotBeMadeIsSentAgainUntilItIs)
+{
+    ShellLogged logged;
+    g_shellCalls.createIcon = ScriptedCreateIcon;
+    FillHistory(37);
+    g_iconFates = {true, false};
+    AddStripIcons(hwnd);
+    // Icon 1 is added without a picture, in its place, so that the graph keeps its order.
+    EXPECT_EQ(TakeShellLog(), "add 0 " + Look() + "\nadd 1\nadd 2 " + Look() + "\n");
+    Tick(37);  // the picture that icon 1 lacks goes with the tooltips
+    EXPECT_EQ(TakeShellLog(), "modify 0 tip\nmodify 1 " + Look() + " tip\nmodify 2 tip\n");
+
+    g_iconFates = {false};
+    Tick(100);  // icon 2's new picture cannot be made: only its tooltip goes
+    EXPECT_EQ(TakeShellLog(), "modify 0 tip\nmodify 1 tip\nmodify 2 tip\n");
+    FollowTaskbar(hwnd);  // nothing else changed, but icon 2's picture is owed
+    EXPECT_EQ(TakeShellLog(), "modify 2 " + Look() + "\n");
+    const std::vector<uint32_t> readings = Concat(Readings(HISTORY_LENGTH, 37), {100});
+    EXPECT_EQ(TrayPicture(Graph(readings)), Graph(readings));
+    g_shellCalls.createIcon = CreateIcon;
+}
+
+UINT g_standInDpi;
+UINT StandInDpi()
+{
+    return g_standInDpi;
+}
+
+TEST_F(StripIcons, TheIconSizeIsTheSmallIconSizeAtTheTaskbarsOwnDpi)
+{
+    using MetricsForDpiProc = int(WINAPI*)(int, UINT);
+    using DpiForWindowProc = UINT(WINAPI*)(HWND);
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    const auto metricsForDpi = reinterpret_cast<MetricsForDpiProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetSystemMetricsForDpi")));
+    const auto dpiForWindow =
+        reinterpret_cast<DpiForWindowProc>(reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetDpiForWindow")));
+    ASSERT_TRUE(metricsForDpi && dpiForWindow) << "Wine 8 has both";
+    AddStripIcons(hwnd);  // a tray, whose taskbar window the meter asks
+    const HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    ASSERT_NE(taskbar, nullptr);
+    EXPECT_EQ(TaskbarWindowDpi(), dpiForWindow(taskbar));
+
+    UINT (*const realDpi)() = g_taskbarDpiSource;
+    g_taskbarDpiSource = StandInDpi;
+    const int system = GetSystemMetrics(SM_CXSMICON);
+    for (UINT dpi : {120u, 144u, 192u}) {
+        g_standInDpi = dpi;
+        EXPECT_EQ(TaskbarIconSize(), metricsForDpi(SM_CXSMICON, dpi)) << "taskbar at " << dpi << " DPI";
+    }
+    g_standInDpi = 144;
+    ASSERT_NE(TaskbarIconSize(), system == 24 ? 0 : system) << "a taskbar at 144 DPI must tell from the system's size";
+    g_standInDpi = 0;  // unknown: the system's own size
+    EXPECT_EQ(TaskbarIconSize(), system);
+    g_taskbarDpiSource = realDpi;
+}
+
+int g_sessionRequests, g_sessionEnds;
+DWORD g_requestTimes[8];
+BOOL WINAPI RefusedTwice(HWND, DWORD)
+{
+    if (g_sessionRequests < 8) g_requestTimes[g_sessionRequests] = GetTickCount();
+    return ++g_sessionRequests > 2;
+}
+BOOL WINAPI CountedEnd(HWND)
+{
+    ++g_sessionEnds;
+    return TRUE;
+}
+
+TEST_F(StripIcons, TheSessionsReportsAreAskedForAgainLessOftenUntilWindowsTakesTheRequest)
+{
+    // Under Wine the session reports are there to be asked for, from wtsapi32.dll.
+    AddStripIcons(hwnd);
+    EXPECT_NE(g_sessionCalls.registerSession, nullptr);
+    RemoveStripIcons(hwnd);
+
+    // Early at logon the session service may refuse: asked again a second later, then two.
+    const SessionCalls real = g_sessionCalls;
+    g_sessionCalls = {true, RefusedTwice, CountedEnd, nullptr, nullptr};
+    g_sessionRequests = g_sessionEnds = 0;
+    AddStripIcons(hwnd);
+    const DWORD start = GetTickCount();
+    while (g_sessionRequests < 3 && GetTickCount() - start < 20000) {
+        Sleep(100);
+        Tick(37);
+    }
+    ASSERT_EQ(g_sessionRequests, 3);
+    EXPECT_GE(g_requestTimes[1] - g_requestTimes[0], 1000u);
+    EXPECT_GE(g_requestTimes[2] - g_requestTimes[1], 2000u);
+    for (int tick = 0; tick < 20; ++tick) {
+        Sleep(100);
+        Tick(37);
+    }
+    EXPECT_EQ(g_sessionRequests, 3) << "asked again after Windows took the request";
+    RemoveStripIcons(hwnd);
+    EXPECT_EQ(g_sessionEnds, 1);
+    g_sessionCalls = real;
 }
 
 // The icons on a dark notification area: an X system tray panel tinted like a dark taskbar,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "settings/settings.h"
+#include "settings/system.h"
 #include "tests/win32/meter_dialog_fixture.h"
 
 namespace {
@@ -302,6 +303,25 @@ TEST_F(Delay, ArmingAgainReplacesTheRunningTimer)
     g_timer0Ticks = 0;
     PumpFor(1500);
     EXPECT_LT(g_timer0Ticks, 2) << "the 100 ms timer still runs";
+}
+
+// planted.dll sits beside this test program as a DLL planted beside the meter would: a load by
+// bare name finds it first.
+TEST(SystemLibrary, ComesFromTheSystemDirectoryNeverFromBesideTheProgram)
+{
+    const HMODULE beside = LoadLibraryA("planted.dll");
+    ASSERT_NE(beside, nullptr) << "planted.dll is not beside the test program";
+    FreeLibrary(beside);
+    EXPECT_EQ(LoadSystemLibrary("planted.dll"), nullptr);
+
+    const HMODULE dwmapi = LoadSystemLibrary("dwmapi.dll");
+    ASSERT_NE(dwmapi, nullptr);
+    char path[MAX_PATH] = "", system[MAX_PATH] = "";
+    GetModuleFileNameA(dwmapi, path, MAX_PATH);
+    const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+    EXPECT_EQ(CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path, length, system, length), CSTR_EQUAL) << path;
+    // A name too long for any path is no DLL at all.
+    EXPECT_EQ(LoadSystemLibrary(std::string(MAX_PATH, 'x').c_str()), nullptr);
 }
 
 }  // namespace
