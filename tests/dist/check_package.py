@@ -36,7 +36,7 @@ FUNCTIONS_WINDOWS_95_HAS = {
     },
     "kernel32.dll": {
         "DeleteCriticalSection", "EnterCriticalSection", "FreeLibrary", "GetLastError",
-        "GetModuleHandleA", "GetProcAddress", "GetStartupInfoA", "GetTickCount",
+        "GetModuleHandleA", "GetProcAddress", "GetStartupInfoA", "GetSystemDirectoryA", "GetTickCount",
         "InitializeCriticalSection", "LeaveCriticalSection", "LoadLibraryA",
         "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue", "VirtualProtect", "VirtualQuery",
     },
@@ -49,7 +49,7 @@ FUNCTIONS_WINDOWS_95_HAS = {
     "shell32.dll": {"Shell_NotifyIconA"},
     "user32.dll": {
         "CreateIcon", "DestroyIcon", "DialogBoxParamA", "EndDialog", "FindWindowA", "GetCursorPos",
-        "GetDlgItem", "GetSubMenu", "GetSysColor", "GetSystemMetrics", "KillTimer", "LoadMenuA",
+        "GetDlgItem", "GetForegroundWindow", "GetSubMenu", "GetSysColor", "GetSystemMetrics", "KillTimer", "LoadMenuA",
         "PostMessageA", "RegisterWindowMessageA", "SendMessageA", "SetDlgItemTextA",
         "SetForegroundWindow", "SetTimer", "ShowWindow", "SystemParametersInfoA",
         "TrackPopupMenu",
@@ -65,8 +65,12 @@ NEWER_THAN_WINDOWS_95 = {
     "SetProcessDpiAwarenessContext": "Windows 10 1703 and later",
     "SetProcessDPIAware": "Windows Vista and later",
     "RtlGetVersion": "the NT line only",
+    "SetCoalescableTimer": "Windows 8 and later",
+    "RegisterPowerSettingNotification": "Windows Vista and later",
+    "UnregisterPowerSettingNotification": "Windows Vista and later",
 }
-NEWER_DLLS = {"shcore.dll": "Windows 8.1 and later"}
+NEWER_DLLS = {"shcore.dll": "Windows 8.1 and later", "wtsapi32.dll": "Windows XP and later",
+              "dwmapi.dll": "Windows Vista and later"}
 
 # What the application manifest must say (cyclowisp.manifest.in).
 RT_MANIFEST = 24

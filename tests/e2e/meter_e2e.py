@@ -13,7 +13,8 @@ import unittest
 
 import harness
 from harness import (BM_GETSTATE, BST_PUSHED, IDC_DELAY, IDC_HIDE, IDC_SETDEFAULT, IDCANCEL, IDM_ABOUT, IDOK, REG_DWORD, SB_ENDSCROLL,
-                     SC_CLOSE, SC_MINIMIZE, SC_RESTORE, TBM_SETPOS, WM_COMMAND, WM_HSCROLL, WM_SYSCOMMAND, Meter, Probe, Screen,
+                     SC_CLOSE, SC_MINIMIZE, SC_RESTORE, TBM_SETPOS, WM_COMMAND, WM_HSCROLL, WM_SYSCOMMAND, WM_WTSSESSION_CHANGE,
+                     WTS_SESSION_LOCK, WTS_SESSION_UNLOCK, Meter, Probe, Screen,
                      desktop_environment, headrooms, side_by_side, wait_for)
 
 EXE = TOOL = None
@@ -413,6 +414,27 @@ class RunningMeter(Desktop):
                 except AssertionError:
                     self.fail("the icons came back otherwise\n" + side_by_side(("before", before), ("after", seen[-1])))
                 self.assertEqual([self.hover_tooltip(slot, timeout=3) for slot in range(3)], [tip] * 3)
+
+    def test_10b_a_locked_session_silences_the_meter_and_unlocking_shows_what_it_sampled(self):
+        # At the shortest delay (test 10a), on a still graph. Windows sends these reports only to a
+        # window that asked for them, which Wine never does; here they are sent as Windows would.
+        self.probe("usage", 37)
+        self.wait_graph("a graph of 37 % only", lambda c: c == [9] * 48)
+        before = self.probe.tray_icons()
+        self.probe.send(self.meter.hwnd, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK)
+        # Locked: the samples go on, the shell hears nothing, not even a question after an icon
+        # that it lost.
+        self.probe("usage", FULL)
+        self.probe("delicon", self.meter.hwnd, 1)
+        time.sleep(3)
+        self.assertEqual(self.probe.tray_icons(), [before[0], before[2]], "the icons changed while locked")
+        self.assertEqual(self.meter.icons(), [True, False, True], "an icon came back while locked")
+
+        # Unlocked: at once all three in order, with the columns sampled meanwhile.
+        self.probe.send(self.meter.hwnd, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK)
+        wait_for("the icons back", lambda: self.meter.icons() == [True] * 3, timeout=10)
+        columns = self.graph()
+        self.assertGreaterEqual(newest_run(columns, HEADROOM[FULL]), 10, "columns sampled while locked: %s" % columns)
 
     def test_11_real_load_shows_tall_columns(self):
         # Without a sample value the meter reads the system's processor times.
