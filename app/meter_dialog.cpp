@@ -132,8 +132,8 @@ void ShowPopupMenu(HWND hwnd)
     GetCursorPos(&pt);
     // A notification icon's menu closes on a click elsewhere, and takes the keyboard, only when
     // its window is in the foreground; the message posted after it makes the next menu work too.
-    // (Made foreground only when it is not: under Wine, a window made foreground again while it
-    // already is loses the focus to itself a moment later, which closes the menu at once.)
+    // (Only when it is not: seen under Wine, making the foreground window foreground again
+    // closes a menu opened right after it.)
     if (GetForegroundWindow() != hwnd) SetForegroundWindow(hwnd);
     TrackPopupMenu(g_hPopupMenu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd, nullptr);
     PostMessageA(hwnd, WM_NULL, 0, 0);
