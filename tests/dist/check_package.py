@@ -49,7 +49,7 @@ FUNCTIONS_WINDOWS_95_HAS = {
     "shell32.dll": {"Shell_NotifyIconA"},
     "user32.dll": {
         "CreateIcon", "DestroyIcon", "DialogBoxParamA", "EndDialog", "FindWindowA", "GetCursorPos",
-        "GetDlgItem", "GetForegroundWindow", "GetSubMenu", "GetSysColor", "GetSystemMetrics", "KillTimer", "LoadMenuA",
+        "GetDlgItem", "GetForegroundWindow", "PeekMessageA", "GetSubMenu", "GetSysColor", "GetSystemMetrics", "KillTimer", "LoadMenuA",
         "PostMessageA", "RegisterWindowMessageA", "SendMessageA", "SetDlgItemTextA",
         "SetForegroundWindow", "SetTimer", "ShowWindow", "SystemParametersInfoA",
         "TrackPopupMenu",
