@@ -4,6 +4,7 @@
 #include "notify/notify.h"
 #include "res/resource.h"
 #include "settings/settings.h"
+#include "settings/system.h"
 
 namespace {
 
@@ -14,13 +15,28 @@ bool g_keepHidden;
 // Broadcast by a newly started shell, whose notification area holds none of the old icons.
 UINT g_taskbarCreated;
 
+// Windows 10 and 11 put every new notification icon behind the ^ arrow, so a first start there
+// seems to do nothing at all: one balloon says where the graph is. Earlier Windows show new icons.
+void ShowFirstStartHint(HWND hwnd)
+{
+    if (RealSystemVersion().major < 10) return;
+    char title[64], text[256];
+    if (!LoadStringA(g_hInstance, IDS_HINT_TITLE, title, sizeof title) ||
+        !LoadStringA(g_hInstance, IDS_HINT_TEXT, text, sizeof text))
+        return;
+    ShowStripHint(hwnd, title, text);
+}
+
 BOOL OnInitDialog(HWND hwnd)
 {
     g_keepHidden = true;
     g_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    // The first start for this user: no delay stored yet, until LoadDelay stores the default.
+    const bool firstStart = !DelayIsStored();
     LoadDelay(hwnd);
     HistoryReset();
     AddStripIcons(hwnd);
+    if (firstStart) ShowFirstStartHint(hwnd);
     ArmSampleTimer(hwnd);
     PostMessageA(hwnd, WM_HIDEMETER, 0, 0);
     return TRUE;  // focus to the first tab stop, the Hide button

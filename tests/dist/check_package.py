@@ -37,7 +37,7 @@ FUNCTIONS_WINDOWS_95_HAS = {
     "kernel32.dll": {
         "DeleteCriticalSection", "EnterCriticalSection", "FreeLibrary", "GetLastError",
         "GetModuleHandleA", "GetProcAddress", "GetStartupInfoA", "GetSystemDirectoryA", "GetTickCount",
-        "InitializeCriticalSection", "LeaveCriticalSection", "LoadLibraryA",
+        "InitializeCriticalSection", "LeaveCriticalSection", "LoadLibraryA", "lstrcpynA",
         "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue", "VirtualProtect", "VirtualQuery",
     },
     "msvcrt.dll": {
@@ -49,7 +49,7 @@ FUNCTIONS_WINDOWS_95_HAS = {
     "shell32.dll": {"Shell_NotifyIconA"},
     "user32.dll": {
         "CreateIcon", "DestroyIcon", "DialogBoxParamA", "EndDialog", "FindWindowA", "GetCursorPos",
-        "GetDlgItem", "GetForegroundWindow", "PeekMessageA", "GetSubMenu", "GetSysColor", "GetSystemMetrics", "KillTimer", "LoadMenuA",
+        "GetDlgItem", "LoadStringA", "PeekMessageA", "GetSubMenu", "GetSysColor", "GetSystemMetrics", "KillTimer", "LoadMenuA",
         "PostMessageA", "RegisterWindowMessageA", "SendMessageA", "SetDlgItemTextA",
         "SetForegroundWindow", "SetTimer", "ShowWindow", "SystemParametersInfoA",
         "TrackPopupMenu",

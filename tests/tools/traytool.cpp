@@ -164,6 +164,26 @@ std::string DisplayScaling()
     return text;
 }
 
+// The Windows version that Wine reports to programs started from now on ("win10", "win7", ...),
+// or Wine's default again ("none").
+std::string SetWineVersion(const char* version)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return "err cannot open Software\\Wine";
+    LONG status;
+    if (strcmp(version, "none") == 0) {
+        status = RegDeleteValueA(key, "Version");
+        if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
+    } else {
+        status = RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                                static_cast<DWORD>(strlen(version) + 1));
+    }
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? "ok" : "err status " + std::to_string(status);
+}
+
 // Stores the meter's default delay in tenths of a second, as its Set Default button does.
 std::string WriteDelay(const char* arg)
 {
@@ -362,6 +382,13 @@ std::string Run(std::vector<const char*> words)
         // Hovers icon SLOT with the pointer and answers the tooltip's text, or "(none)".
         return "ok " + HoverTooltip(static_cast<size_t>(ParseNumber(arg(1))));
     }
+    if (cmd == "balloons" && n == 0) {
+        std::string out = "ok";
+        // Their texts, apart by a record separator (0x1E).
+        for (const std::string& balloon : ShownBalloons()) out += (out == "ok" ? " " : "\x1e") + balloon;
+        return out;
+    }
+    if (cmd == "wineversion" && n == 1) return SetWineVersion(arg(1));
     if (cmd == "tooltips" && n == 0) {
         // The tooltips on the screen now (after the caller moved the pointer), tab-separated.
         std::string out = "ok";
