@@ -35,10 +35,11 @@ FUNCTIONS_WINDOWS_95_HAS = {
         "RegCloseKey", "RegCreateKeyExA", "RegOpenKeyExA", "RegQueryValueExA", "RegSetValueExA",
     },
     "kernel32.dll": {
-        "DeleteCriticalSection", "EnterCriticalSection", "FreeLibrary", "GetLastError",
-        "GetModuleHandleA", "GetProcAddress", "GetStartupInfoA", "GetTickCount",
-        "InitializeCriticalSection", "LeaveCriticalSection", "LoadLibraryA",
-        "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue", "VirtualProtect", "VirtualQuery",
+        "CloseHandle", "CreateFileMappingA", "DeleteCriticalSection", "EnterCriticalSection",
+        "FreeLibrary", "GetCurrentProcessId", "GetLastError", "GetModuleHandleA", "GetProcAddress",
+        "GetStartupInfoA", "GetTickCount", "InitializeCriticalSection", "LeaveCriticalSection",
+        "LoadLibraryA", "MapViewOfFile", "SetLastError", "SetUnhandledExceptionFilter", "Sleep",
+        "TlsGetValue", "UnmapViewOfFile", "VirtualProtect", "VirtualQuery",
     },
     "msvcrt.dll": {
         "__getmainargs", "__initenv", "__p__acmdln", "__p__commode", "__p__fmode",
@@ -49,10 +50,10 @@ FUNCTIONS_WINDOWS_95_HAS = {
     "shell32.dll": {"Shell_NotifyIconA"},
     "user32.dll": {
         "CreateIcon", "DestroyIcon", "DialogBoxParamA", "EndDialog", "FindWindowA", "GetCursorPos",
-        "GetDlgItem", "GetSubMenu", "GetSysColor", "GetSystemMetrics", "KillTimer", "LoadMenuA",
-        "PostMessageA", "RegisterWindowMessageA", "SendMessageA", "SetDlgItemTextA",
-        "SetForegroundWindow", "SetTimer", "ShowWindow", "SystemParametersInfoA",
-        "TrackPopupMenu",
+        "GetDlgItem", "GetSubMenu", "GetSysColor", "GetSystemMetrics", "GetWindowThreadProcessId",
+        "KillTimer", "LoadMenuA", "PostMessageA", "RegisterWindowMessageA", "SendMessageA",
+        "SendMessageTimeoutA", "SetDlgItemTextA", "SetForegroundWindow", "SetTimer", "ShowWindow",
+        "SystemParametersInfoA", "TrackPopupMenu",
     },
 }
 
@@ -65,6 +66,7 @@ NEWER_THAN_WINDOWS_95 = {
     "SetProcessDpiAwarenessContext": "Windows 10 1703 and later",
     "SetProcessDPIAware": "Windows Vista and later",
     "RtlGetVersion": "the NT line only",
+    "AllowSetForegroundWindow": "Windows 98 and 2000 and later",
 }
 NEWER_DLLS = {"shcore.dll": "Windows 8.1 and later"}
 

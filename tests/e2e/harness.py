@@ -171,9 +171,14 @@ class Meter:
         before = set(probe.windows("meters"))
         self.process = subprocess.Popen(["wine", exe, *args], env=env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        found = wait_for("the meter dialog of the new copy",
-                         lambda: [h for h in probe.windows("meters") if h not in before], timeout=60)
-        self.hwnd = found[0]
+
+        def new_dialog():
+            if self.process.poll() is not None:
+                raise AssertionError("cyclowis.exe ended with exit code %d before its dialog appeared; a start while "
+                                     "a meter runs in the session only shows that one's" % self.process.returncode)
+            return [h for h in probe.windows("meters") if h not in before]
+
+        self.hwnd = wait_for("the meter dialog of the new copy", new_dialog, timeout=60)[0]
 
     def state(self):
         return self.probe.state(self.hwnd)
