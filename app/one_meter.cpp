@@ -17,22 +17,28 @@ constexpr UINT SHOW_TIMEOUT_MS = 10000;
 HANDLE g_mapping;  // the first meter's, open until its process ends
 MeterSlot* g_slot;
 
-// Creates the named memory, or opens the running meter's (*existed). Null when neither works; a
-// meter that this process may not open (another user's program in this session) still sets
-// *existed.
+// Creates the named memory, or opens the running meter's (*existed). Null without it: when none
+// can be made, or when a meter runs that this process may not open (*existed).
 HANDLE CreateSlot(bool* existed)
 {
-    HANDLE mapping = nullptr;
-    DWORD error = ERROR_SUCCESS;
     const char* const names[] = {METER_SLOT_NAME, METER_SLOT_PLAIN_NAME};
     for (const char* name : names) {
-        SetLastError(ERROR_SUCCESS);  // Windows 95 need not clear it when it creates the object
-        mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(MeterSlot), name);
-        error = GetLastError();
-        if (mapping || error == ERROR_ACCESS_DENIED) break;
+        SetLastError(ERROR_SUCCESS);  // a new object need not set it
+        HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(MeterSlot), name);
+        if (mapping) {
+            *existed = GetLastError() == ERROR_ALREADY_EXISTS;
+            return mapping;
+        }
+        if (GetLastError() == ERROR_ACCESS_DENIED) {
+            // A meter of another account in this session, whose memory may be read at most, or
+            // a process that may make no named object here (a sandbox), which runs alone.
+            mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
+            *existed = mapping || GetLastError() != ERROR_FILE_NOT_FOUND;
+            return mapping;
+        }
     }
-    *existed = mapping ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
-    return mapping;
+    *existed = false;
+    return nullptr;
 }
 
 // The running meter's dialog and process as published, or null while there is no dialog of that
@@ -75,7 +81,7 @@ bool ClaimTheSessionsMeter()
         bool existed;
         const HANDLE mapping = CreateSlot(&existed);
         if (!existed) {
-            // The session's meter. Without the shared memory (none to spare) it runs all the same.
+            // The session's meter. Without the shared memory (none to spare or allowed) it runs all the same.
             g_mapping = mapping;
             if (mapping)
                 g_slot = static_cast<MeterSlot*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(MeterSlot)));

@@ -38,8 +38,9 @@ FUNCTIONS_WINDOWS_95_HAS = {
         "CloseHandle", "CreateFileMappingA", "DeleteCriticalSection", "EnterCriticalSection",
         "FreeLibrary", "GetCurrentProcessId", "GetLastError", "GetModuleHandleA", "GetProcAddress",
         "GetStartupInfoA", "GetTickCount", "InitializeCriticalSection", "LeaveCriticalSection",
-        "LoadLibraryA", "MapViewOfFile", "SetLastError", "SetUnhandledExceptionFilter", "Sleep",
-        "TlsGetValue", "UnmapViewOfFile", "VirtualProtect", "VirtualQuery",
+        "LoadLibraryA", "MapViewOfFile", "OpenFileMappingA", "SetLastError",
+        "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue", "UnmapViewOfFile", "VirtualProtect",
+        "VirtualQuery",
     },
     "msvcrt.dll": {
         "__getmainargs", "__initenv", "__p__acmdln", "__p__commode", "__p__fmode",
