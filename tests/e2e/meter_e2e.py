@@ -361,7 +361,7 @@ class RunningMeter(Desktop):
             for published in ((0, process), (window, int(process) + 4)):
                 self.probe("meterslot", *published)
                 time.sleep(2.5)
-                self.assertIsNone(second.poll(), "the second start ended while the meter had published %s" % (published,))
+                self.assertIsNone(second.poll(), "the second start ended while %s was published" % (published,))
                 self.assertEqual(self.meter.state()["visible"], 0, "the dialog showed for %s" % (published,))
                 self.assertEqual(self.probe.windows("meters"), [self.meter.hwnd], "meter dialogs")
         finally:

@@ -256,7 +256,8 @@ std::string MeterSlotCommand(const char* window, const char* process)
 {
     HANDLE mapping = OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, METER_SLOT_NAME);
     if (!mapping) return "ok none";
-    auto* slot = static_cast<MeterSlot*>(MapViewOfFile(mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(MeterSlot)));
+    auto* slot =
+        static_cast<MeterSlot*>(MapViewOfFile(mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(MeterSlot)));
     std::string answer = "err cannot map the meter's slot";
     if (slot && window) {
         slot->process = static_cast<DWORD>(strtoul(process, nullptr, 0));
