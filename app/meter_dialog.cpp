@@ -1,5 +1,6 @@
 // The meter dialog: owner of the icons and the sampling timer, and the program's main loop.
 #include "app/app.h"
+#include "app/one_meter.h"
 #include "core/history.h"
 #include "notify/notify.h"
 #include "res/resource.h"
@@ -89,6 +90,7 @@ INT_PTR CALLBACK MeterDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         return OnInitDialog(hwnd);
     case WM_HIDEMETER:
         ShowWindow(hwnd, SW_HIDE);
+        PublishMeterWindow(hwnd);  // only now: a show asked for earlier would be hidden again here
         return TRUE;
     case WM_WINDOWPOSCHANGING:
         if (g_keepHidden) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
