@@ -150,12 +150,11 @@ void ShowPopupMenu(HWND hwnd)
     GetCursorPos(&pt);
     // A notification icon's menu closes on a click elsewhere, and takes the keyboard, only when
     // its window is in the foreground; the message posted after it makes the next menu work too.
-    // The click on the icon may just have taken the focus from this window; the look at the
-    // queue first lets that news arrive before the window takes the foreground back, not in the
-    // middle of the menu, where it would close it (seen under Wine, where focus changes arrive
-    // late). It removes no message.
-    MSG pending;
-    PeekMessageA(&pending, nullptr, 0, 0, PM_NOREMOVE);
+    // The click on the icon may just have taken the focus from this window; a look at the queue
+    // (a wait of no time) lets that news arrive before the window takes the foreground back, not
+    // in the middle of the menu, where it would close the menu (seen under Wine, which learns of
+    // focus changes only when it looks). It takes no message out of the queue.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
     SetForegroundWindow(hwnd);
     TrackPopupMenu(g_hPopupMenu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd, nullptr);
     PostMessageA(hwnd, WM_NULL, 0, 0);

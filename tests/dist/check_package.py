@@ -52,9 +52,9 @@ FUNCTIONS_WINDOWS_95_HAS = {
     "user32.dll": {
         "CreateIcon", "DestroyIcon", "DialogBoxParamA", "EndDialog", "FindWindowA", "GetCursorPos",
         "GetDlgItem", "GetSubMenu", "GetSysColor", "GetSystemMetrics", "GetWindowThreadProcessId",
-        "KillTimer", "LoadMenuA", "LoadStringA", "PeekMessageA", "PostMessageA", "RegisterWindowMessageA",
-        "SendMessageA", "SendMessageTimeoutA", "SetDlgItemTextA", "SetForegroundWindow", "SetTimer",
-        "ShowWindow", "SystemParametersInfoA", "TrackPopupMenu",
+        "KillTimer", "LoadMenuA", "LoadStringA", "MsgWaitForMultipleObjects", "PostMessageA",
+        "RegisterWindowMessageA", "SendMessageA", "SendMessageTimeoutA", "SetDlgItemTextA",
+        "SetForegroundWindow", "SetTimer", "ShowWindow", "SystemParametersInfoA", "TrackPopupMenu",
     },
 }
 
