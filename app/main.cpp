@@ -1,5 +1,6 @@
 // Program entry: set up the two module handles, run the meter dialog as the program's whole life.
 #include "app/app.h"
+#include "app/one_meter.h"
 #include "notify/notify.h"
 #include "res/resource.h"
 #include "stats/stats.h"
@@ -8,6 +9,8 @@ HMENU g_hPopupMenu;
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
+    // A second start only brings the running meter's dialog forward.
+    if (!ClaimTheSessionsMeter()) return 0;
     g_hInstance = hInstance;
     g_hPopupMenu = GetSubMenu(LoadMenuA(hInstance, MAKEINTRESOURCEA(IDR_POPUP)), 0);
     PrimeProcessorStats();

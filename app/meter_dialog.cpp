@@ -1,9 +1,11 @@
 // The meter dialog: owner of the icons and the sampling timer, and the program's main loop.
 #include "app/app.h"
+#include "app/one_meter.h"
 #include "core/history.h"
 #include "notify/notify.h"
 #include "res/resource.h"
 #include "settings/settings.h"
+#include "settings/system.h"
 
 namespace {
 
@@ -14,13 +16,28 @@ bool g_keepHidden;
 // Broadcast by a newly started shell, whose notification area holds none of the old icons.
 UINT g_taskbarCreated;
 
+// Windows 10 and 11 put every new notification icon behind the ^ arrow, so a first start there
+// seems to do nothing at all: one balloon says where the graph is. Earlier Windows show new icons.
+void ShowFirstStartHint(HWND hwnd)
+{
+    if (RealSystemVersion().major < 10) return;
+    char title[64], text[256];
+    if (!LoadStringA(g_hInstance, IDS_HINT_TITLE, title, sizeof title) ||
+        !LoadStringA(g_hInstance, IDS_HINT_TEXT, text, sizeof text))
+        return;
+    ShowStripHint(hwnd, title, text);
+}
+
 BOOL OnInitDialog(HWND hwnd)
 {
     g_keepHidden = true;
     g_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    // The first start for this user: no delay stored yet, until LoadDelay stores the default.
+    const bool firstStart = !DelayIsStored();
     LoadDelay(hwnd);
     HistoryReset();
     AddStripIcons(hwnd);
+    if (firstStart) ShowFirstStartHint(hwnd);
     ArmSampleTimer(hwnd);
     PostMessageA(hwnd, WM_HIDEMETER, 0, 0);
     return TRUE;  // focus to the first tab stop, the Hide button
@@ -73,6 +90,7 @@ INT_PTR CALLBACK MeterDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         return OnInitDialog(hwnd);
     case WM_HIDEMETER:
         ShowWindow(hwnd, SW_HIDE);
+        PublishMeterWindow(hwnd);  // only now: a show asked for earlier would be hidden again here
         return TRUE;
     case WM_WINDOWPOSCHANGING:
         if (g_keepHidden) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
@@ -133,9 +151,13 @@ void ShowPopupMenu(HWND hwnd)
     GetCursorPos(&pt);
     // A notification icon's menu closes on a click elsewhere, and takes the keyboard, only when
     // its window is in the foreground; the message posted after it makes the next menu work too.
-    // (Only when it is not: seen under Wine, making the foreground window foreground again
-    // closes a menu opened right after it.)
-    if (GetForegroundWindow() != hwnd) SetForegroundWindow(hwnd);
+    // The click on the icon may just have taken the focus from this window; the look at the
+    // queue first lets that news arrive before the window takes the foreground back, not in the
+    // middle of the menu, where it would close it (seen under Wine, where focus changes arrive
+    // late). It removes no message.
+    MSG pending;
+    PeekMessageA(&pending, nullptr, 0, 0, PM_NOREMOVE);
+    SetForegroundWindow(hwnd);
     TrackPopupMenu(g_hPopupMenu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd, nullptr);
     PostMessageA(hwnd, WM_NULL, 0, 0);
 }

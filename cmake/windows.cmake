@@ -35,9 +35,9 @@ set(CYCLOWISP_RES_INPUTS app-icon.ico version.h cyclowisp.manifest)
 list(TRANSFORM CYCLOWISP_RES_INPUTS PREPEND ${CYCLOWISP_RES_DIR}/)
 set_source_files_properties(res/cyclowisp.rc PROPERTIES OBJECT_DEPENDS "${CYCLOWISP_RES_INPUTS}")
 
-# The dialogs and the popup menu without WinMain: the program links them, and so does the test
-# of the meter dialog's own procedure.
-add_library(meter_app STATIC app/meter_dialog.cpp)
+# The dialogs, the popup menu and the one meter of a session, without WinMain: the program links
+# them, and so does the test of the meter dialog's own procedure.
+add_library(meter_app STATIC app/meter_dialog.cpp app/one_meter.cpp)
 target_link_libraries(meter_app PUBLIC meter_win PRIVATE cyclowisp_product)
 
 # The program: a GUI-subsystem executable that needs no DLL beyond Windows' own, stripped, with

@@ -7,6 +7,11 @@ add_test(NAME desktop.stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/desktop.sh stop $
 set_tests_properties(desktop.start PROPERTIES FIXTURES_SETUP desktop TIMEOUT 600)
 set_tests_properties(desktop.stop PROPERTIES FIXTURES_CLEANUP desktop)
 
+# A desktop of its own in a new folder, as on a fresh machine: the DPI query on a new prefix.
+add_test(NAME desktop_fresh_prefix COMMAND ${CMAKE_SOURCE_DIR}/tests/scripts/fresh_desktop.sh
+         ${CMAKE_BINARY_DIR}/fresh-desktop)
+set_tests_properties(desktop_fresh_prefix PROPERTIES TIMEOUT 300)
+
 # A Windows test program (a target) run through the cross-compiling emulator, wine-run.sh.
 # The tests share one notification area and one registry, so they take turns.
 function(cyclowisp_wine_test target)

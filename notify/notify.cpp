@@ -85,6 +85,12 @@ void AddStripIcons(HWND hwnd)
     Update(hwnd, false);
 }
 
+void ShowStripHint(HWND hwnd, const char* title, const char* text)
+{
+    if (g_inRound || !IsSeen(g_visibility)) return;
+    ShellBalloon(hwnd, STRIP_ICONS - 1, title, text);
+}
+
 void OnSampleTimer(HWND hwnd)
 {
     uint32_t usage = 0;

@@ -19,6 +19,10 @@ void RemoveStripIcons(HWND hwnd);    // delete all three
 void RestoreStripIcons(HWND hwnd);   // a new shell: measure again, delete and add all three with the current picture
 void FollowTaskbar(HWND hwnd);       // measure the icon size and decide the bar colour again; redraw on a change
 
+// A balloon from the right-most icon, once, at start: only while the icons are seen, never in the
+// middle of a round, never retried.
+void ShowStripHint(HWND hwnd, const char* title, const char* text);
+
 // A report of who can see the icons (a lock, a display turned off, a suspend, a mouse message
 // from an icon, ...). Becoming seen again brings the icons to the current picture at once and
 // asks the shell whether it still holds them; a resume starts the next reading afresh.

@@ -168,6 +168,18 @@ void ShellLost()
     for (ShellIcon& icon : g_icons) icon.held = Held::Maybe;
 }
 
+bool ShellBalloon(HWND hwnd, UINT id, const char* title, const char* text)
+{
+    NOTIFYICONDATAA record;
+    FillRecord(record, hwnd, id, NIF_INFO);
+    record.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    lstrcpynA(record.szInfoTitle, title, sizeof record.szInfoTitle);
+    lstrcpynA(record.szInfo, text, sizeof record.szInfo);
+    record.uTimeout = 10000;  // Windows 2000 and XP: how long it stays; later ones decide themselves
+    record.dwInfoFlags = NIIF_INFO | NIIF_NOSOUND;
+    return g_shellCalls.notify(NIM_MODIFY, &record) != FALSE;
+}
+
 void ShellRemove(HWND hwnd)
 {
     for (UINT id = 0; id < STRIP_ICONS; ++id) Delete(hwnd, id);

@@ -44,6 +44,11 @@ bool ShellHoldsAll();
 // A new shell ("TaskbarCreated"): it may hold none of the icons.
 void ShellLost();
 
+// A notification balloon from icon id, quiet (the information icon, no sound), in the larger
+// record that Windows 2000 and later take, for this call only. Whether the shell took it; a
+// refusal changes nothing of what the meter knows of the shell.
+bool ShellBalloon(HWND hwnd, UINT id, const char* title, const char* text);
+
 // Deletes all three; the shell holds none of them afterwards.
 void ShellRemove(HWND hwnd);
 

@@ -20,4 +20,8 @@
 /* About box (IDOK 1 is its OK button) */
 #define IDD_ABOUT          118
 
+/* String table: the hint shown once, on the first start on Windows 10 and later */
+#define IDS_HINT_TITLE     201
+#define IDS_HINT_TEXT      202
+
 #endif

@@ -108,6 +108,14 @@ prefix_pids() {
   return 0
 }
 
+# The REG_DWORD LogPixels under KEY as reg prints it (hexadecimal, 0x78), or nothing when the key
+# or the value is missing: reg then fails, which is an answer here, not an error.
+logpixels() {
+  local out
+  out=$(wine_builtin reg query "$1" /v LogPixels 2>/dev/null) || return 0
+  printf '%s\n' "$out" | tr -d '\r' | awk '$1 == "LogPixels" && $2 == "REG_DWORD" { print $3 }'
+}
+
 # Wine reads the DPI from HKCU\Control Panel\Desktop\LogPixels once per process, the shell
 # (explorer.exe) included, so a change needs every process ended: the server and all its
 # processes, the shell and its tray window, go, and the next program starts them afresh.
@@ -116,10 +124,12 @@ dpi() {
   . "$env_file"
   local key='HKCU\Control Panel\Desktop' value=${1:-}
   if [ -z "$value" ]; then
+    # Where the user has none (a new prefix), Wine takes the machine's, which its setup writes
+    # as 96, and 96 where that is missing too.
     local stored
-    stored=$(wine_builtin reg query "$key" /v LogPixels 2>/dev/null | tr -d '\r' |
-             awk '$1 == "LogPixels" && $2 == "REG_DWORD" { print $3 }')
-    echo $((${stored:-96}))  # reg prints the number in hexadecimal, 0x78
+    stored=$(logpixels "$key")
+    [ -n "$stored" ] || stored=$(logpixels 'HKCC\Software\Fonts')
+    echo $((${stored:-96}))
     return 0
   fi
   case $value in *[!0-9]*) echo "not a DPI: $value" >&2; exit 2 ;; esac

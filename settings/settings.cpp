@@ -91,6 +91,16 @@ void LoadDelay(HWND hwnd)
     SaveDelay(hwnd);
 }
 
+bool DelayIsStored()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    // Asked without a buffer: only whether the value is there.
+    const LONG status = RegQueryValueExA(key, DELAY_VALUE, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
 uint32_t LoadBarsChoice()
 {
     DWORD value;

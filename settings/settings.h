@@ -12,6 +12,10 @@ void ArmSampleTimer(HWND hwnd);            // timer 0 at position x 100 ms
 void LoadDelay(HWND hwnd);                 // stored "Delay", or 5 (and store it)
 void SaveDelay(HWND hwnd);                 // store the current position as "Delay"
 
+// Whether any "Delay" value is stored, of whatever type: none before the first start for this
+// user, which stores the default.
+bool DelayIsStored();
+
 // The stored "Bars" value beside the delay: BARS_BLACK, BARS_WHITE or, for anything else, a
 // missing value and one that is not a 4-byte REG_DWORD included, BARS_AUTOMATIC. The program
 // never writes it.

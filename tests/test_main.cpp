@@ -1,7 +1,8 @@
 // GoogleTest entry for every test program. Under Windows it prints results to stdout only:
 // GoogleTest's own printer also hands every failure to OutputDebugStringA, whose debug exception
 // crashes a Wine process whose 32-bit side runs under qemu, so the first failure would end the
-// program (and wait for Wine's crash debugger) instead of being reported.
+// program (and wait for Wine's crash debugger) instead of being reported. A run in which a test
+// skipped, or no test ran, fails: it did not test what it is for.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -68,5 +69,15 @@ int main(int argc, char** argv)
     delete listeners.Release(listeners.default_result_printer());
     listeners.Append(new StdoutPrinter);
 #endif
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    const testing::UnitTest& unit = *testing::UnitTest::GetInstance();
+    if (result == 0 && unit.skipped_test_count() > 0) {
+        printf("FAILED: %d test(s) skipped, so this run did not test what it is for.\n", unit.skipped_test_count());
+        return 1;
+    }
+    if (result == 0 && unit.test_to_run_count() == 0) {
+        printf("FAILED: no test ran.\n");
+        return 1;
+    }
+    return result;
 }

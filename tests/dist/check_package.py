@@ -35,10 +35,12 @@ FUNCTIONS_WINDOWS_95_HAS = {
         "RegCloseKey", "RegCreateKeyExA", "RegOpenKeyExA", "RegQueryValueExA", "RegSetValueExA",
     },
     "kernel32.dll": {
-        "DeleteCriticalSection", "EnterCriticalSection", "FreeLibrary", "GetLastError",
-        "GetModuleHandleA", "GetProcAddress", "GetStartupInfoA", "GetSystemDirectoryA", "GetTickCount",
-        "InitializeCriticalSection", "LeaveCriticalSection", "LoadLibraryA",
-        "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue", "VirtualProtect", "VirtualQuery",
+        "CloseHandle", "CreateFileMappingA", "DeleteCriticalSection", "EnterCriticalSection",
+        "FreeLibrary", "GetCurrentProcessId", "GetLastError", "GetModuleHandleA", "GetProcAddress",
+        "GetStartupInfoA", "GetSystemDirectoryA", "GetTickCount", "InitializeCriticalSection",
+        "LeaveCriticalSection", "LoadLibraryA", "MapViewOfFile", "OpenFileMappingA", "SetLastError",
+        "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue", "UnmapViewOfFile", "VirtualProtect",
+        "VirtualQuery", "lstrcpynA",
     },
     "msvcrt.dll": {
         "__getmainargs", "__initenv", "__p__acmdln", "__p__commode", "__p__fmode",
@@ -49,10 +51,10 @@ FUNCTIONS_WINDOWS_95_HAS = {
     "shell32.dll": {"Shell_NotifyIconA"},
     "user32.dll": {
         "CreateIcon", "DestroyIcon", "DialogBoxParamA", "EndDialog", "FindWindowA", "GetCursorPos",
-        "GetDlgItem", "GetForegroundWindow", "GetSubMenu", "GetSysColor", "GetSystemMetrics", "KillTimer", "LoadMenuA",
-        "PostMessageA", "RegisterWindowMessageA", "SendMessageA", "SetDlgItemTextA",
-        "SetForegroundWindow", "SetTimer", "ShowWindow", "SystemParametersInfoA",
-        "TrackPopupMenu",
+        "GetDlgItem", "GetSubMenu", "GetSysColor", "GetSystemMetrics", "GetWindowThreadProcessId",
+        "KillTimer", "LoadMenuA", "LoadStringA", "PeekMessageA", "PostMessageA", "RegisterWindowMessageA",
+        "SendMessageA", "SendMessageTimeoutA", "SetDlgItemTextA", "SetForegroundWindow", "SetTimer",
+        "ShowWindow", "SystemParametersInfoA", "TrackPopupMenu",
     },
 }
 
@@ -68,6 +70,7 @@ NEWER_THAN_WINDOWS_95 = {
     "SetCoalescableTimer": "Windows 8 and later",
     "RegisterPowerSettingNotification": "Windows Vista and later",
     "UnregisterPowerSettingNotification": "Windows Vista and later",
+    "AllowSetForegroundWindow": "Windows 98 and 2000 and later",
 }
 NEWER_DLLS = {"shcore.dll": "Windows 8.1 and later", "wtsapi32.dll": "Windows XP and later",
               "dwmapi.dll": "Windows Vista and later"}

@@ -174,9 +174,14 @@ class Meter:
         before = set(probe.windows("meters"))
         self.process = subprocess.Popen(["wine", exe, *args], env=env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        found = wait_for("the meter dialog of the new copy",
-                         lambda: [h for h in probe.windows("meters") if h not in before], timeout=60)
-        self.hwnd = found[0]
+
+        def new_dialog():
+            if self.process.poll() is not None:
+                raise AssertionError("cyclowis.exe ended with exit code %d before its dialog appeared; a start while "
+                                     "a meter runs in the session only shows that one's" % self.process.returncode)
+            return [h for h in probe.windows("meters") if h not in before]
+
+        self.hwnd = wait_for("the meter dialog of the new copy", new_dialog, timeout=60)[0]
 
     def state(self):
         return self.probe.state(self.hwnd)
@@ -401,7 +406,9 @@ def check_graph(seen, columns, size, white=False, docked=False):
 def main(suite_globals, flags=()):
     """Runs a suite's tests: --exe and --tool name cyclowis.exe and traytool.exe, which go into the
     suite's EXE and TOOL; each of FLAGS (such as "--dark") goes into the suite's global of that
-    name in capitals (DARK), true when given; the other arguments are unittest's."""
+    name in capitals (DARK), true when given; the other arguments are unittest's. A run that
+    skipped a test, or ran none, fails: it did not test what it is for. (A test that is not meant
+    for a configuration is not collected there; see dpi_e2e.py's load_tests.)"""
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True, help="cyclowis.exe")
     parser.add_argument("--tool", required=True, help="traytool.exe")
@@ -411,4 +418,9 @@ def main(suite_globals, flags=()):
     suite_globals["EXE"], suite_globals["TOOL"] = args.exe, args.tool
     for flag in flags:
         suite_globals[flag.lstrip("-").replace("-", "_").upper()] = getattr(args, flag.lstrip("-").replace("-", "_"))
-    unittest.main(argv=[sys.argv[0], "-v", *rest])
+    result = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False).result
+    if result.skipped or not result.testsRun:
+        print("\nFAILED: %s" % ("; ".join("%s skipped: %s" % (test.id(), reason) for test, reason in result.skipped)
+                                if result.skipped else "no test ran"), flush=True)
+        sys.exit(1)
+    sys.exit(0 if result.wasSuccessful() else 1)

@@ -156,6 +156,32 @@ class Desktop(unittest.TestCase):
             time.sleep(0.2)
         return None
 
+    def start_again(self):
+        """Starts cyclowis.exe while a meter runs, as a user's second start; returns its process."""
+        process = subprocess.Popen(["wine", EXE], env=self.env, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+        def kill():
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+        self.addCleanup(kill)
+        return process
+
+    def assert_ends_at_once(self, process, timeout=60):
+        """A second start ends by itself, with exit code 0, within a generous time for a start."""
+        try:
+            code = process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.fail("the second start still runs after %d s" % timeout)
+        self.assertEqual(code, 0, "the second start's exit code")
+
+    def assert_one_meter(self, meter):
+        """Only this meter's dialog, and only its three icons in the tray."""
+        self.assertEqual(self.probe.windows("meters"), [meter.hwnd], "meter dialogs")
+        self.assertEqual(meter.icons(), [True] * 3)
+        self.assertEqual(len(self.probe.tray_icons()), 3, "icons in the tray")
+
     def assert_ends_cleanly(self, meter):
         # What the user sees. (Wine's shell also drops the icons of a destroyed window, so the
         # deletion itself is checked by the icon module's own tests, with the window alive.)
@@ -309,18 +335,41 @@ class RunningMeter(Desktop):
         self.probe.post(self.meter.hwnd, WM_SYSCOMMAND, SC_RESTORE)
         self.wait_state(self.meter, "restored", iconic=0)
 
-    def test_09_second_copy_adds_its_own_icons_and_closes_by_the_close_box(self):
-        second = self.start_meter()
-        wait_for("the second copy's icons", lambda: second.icons() == [True] * 3)
-        self.assertEqual(self.meter.icons(), [True] * 3)
-        # Beside the first three: six icons in all, each holding a graph.
-        icons = self.probe.tray_icons()
-        self.assertEqual(len(icons), 6)
-        self.assertNotIn(None, headrooms(icons), "\n".join(" ".join(rows) for rows in zip(*icons)))
-        self.show_by_double_click(second, slot=4)
-        self.probe.post(second.hwnd, WM_SYSCOMMAND, SC_CLOSE)
-        self.assert_ends_cleanly(second)
-        self.assertEqual(self.meter.icons(), [True] * 3, "the first copy lost its icons")
+    def test_09_a_second_start_shows_the_running_meters_dialog_and_ends(self):
+        self.probe.post(self.meter.hwnd, WM_COMMAND, IDC_HIDE)
+        self.wait_state(self.meter, "hidden", visible=0)
+        # A start that went on as a meter would store the default delay where none is stored.
+        self.probe("cleardelay")
+        try:
+            self.assert_ends_at_once(self.start_again())
+            self.wait_state(self.meter, "the dialog shown and in front", visible=1, foreground=1, iconic=0)
+            self.assert_one_meter(self.meter)
+            self.assertIsNone(self.probe.stored_delay(), "the second start wrote the stored delay")
+        finally:
+            self.probe("setdelay", 1)  # what Set Default stored
+
+    def test_09a_a_start_while_the_meter_is_still_starting_waits_for_its_dialog(self):
+        window, process = self.probe("meterslot").split()
+        self.assertEqual(int(window, 16), int(self.meter.hwnd, 16), "the dialog that the meter published")
+        self.probe.post(self.meter.hwnd, WM_COMMAND, IDC_HIDE)
+        self.wait_state(self.meter, "hidden", visible=0)
+        try:
+            # What a meter that has not set up its dialog yet has published, then a handle that
+            # is no window of its process (its dialog's, were it gone and the handle reused):
+            # meanwhile the second start neither runs as a meter nor shows anything.
+            self.probe("meterslot", 0, process)
+            second = self.start_again()
+            for published in ((0, process), (window, int(process) + 4)):
+                self.probe("meterslot", *published)
+                time.sleep(2.5)
+                self.assertIsNone(second.poll(), "the second start ended while %s was published" % (published,))
+                self.assertEqual(self.meter.state()["visible"], 0, "the dialog showed for %s" % (published,))
+                self.assertEqual(self.probe.windows("meters"), [self.meter.hwnd], "meter dialogs")
+        finally:
+            self.probe("meterslot", window, process)
+        self.assert_ends_at_once(second)
+        self.wait_state(self.meter, "the dialog shown and in front", visible=1, foreground=1)
+        self.assert_one_meter(self.meter)
 
     def test_10_icons_come_back_when_the_shell_restarts(self):
         if not self.meter.state()["visible"]:
@@ -458,8 +507,25 @@ class RunningMeter(Desktop):
 
 
 class EndingTheProgram(Desktop):
-    """The other ways to end the program, a fresh copy each (the menu and the close box are
-    covered above)."""
+    """The other ways to end the program, a fresh copy each (the menu is covered above), and a
+    start after a meter that crashed."""
+
+    def tearDown(self):
+        # A meter left running would make the next test's start a second one.
+        for meter in self.meters:
+            meter.kill()
+
+    def test_a_start_after_a_meter_crashed_runs_as_the_meter_and_the_close_box_ends_it(self):
+        crashed = self.start_meter()
+        wait_for("three icons", lambda: crashed.icons() == [True] * 3)
+        crashed.kill()
+        meter = self.start_meter()
+        wait_for("three icons", lambda: meter.icons() == [True] * 3)
+        # The shell drops the icons of a window that went with its process.
+        wait_for("only the new meter's icons", lambda: len(self.probe.tray_icons()) == 3)
+        self.show_by_double_click(meter)
+        self.probe.post(meter.hwnd, WM_SYSCOMMAND, SC_CLOSE)
+        self.assert_ends_cleanly(meter)
 
     def test_exit_button(self):
         meter = self.start_meter()
@@ -479,6 +545,50 @@ class EndingTheProgram(Desktop):
         self.activate(meter.hwnd)
         self.screen.key("Escape")
         self.assert_ends_cleanly(meter)
+
+
+class FirstStartHint(Desktop):
+    """Windows 10 and 11 put new icons behind the ^ arrow, so the first start for a user says
+    once, in a balloon from the right-most icon, where the graph is. Wine reports Windows 7 unless
+    told otherwise (HKCU\\Software\\Wine, Version), and shows balloons in its own tray."""
+
+    TEXT = ("The graph is in the notification area. To keep it on the taskbar, drag its three icons out of the ^"
+            " flyout, or switch them on under Settings > Personalization > Taskbar > Other system tray icons.")
+
+    def balloons(self):
+        answer = self.probe("balloons")
+        return answer.split("\x1e") if answer else []
+
+    def balloons_of_a_start(self, seconds):
+        """Starts a meter, returns the balloons that show within SECONDS (the shell shows one two
+        seconds after it is asked for), and ends the meter."""
+        meter = self.start_meter()
+        wait_for("three icons", lambda: meter.icons() == [True] * 3, timeout=60)
+        seen = []
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline and not seen:
+            seen = self.balloons()
+            time.sleep(0.3)
+        self.probe.post(meter.hwnd, WM_COMMAND, IDCANCEL)
+        self.assert_ends_cleanly(meter)
+        return seen
+
+    def test_the_first_start_on_windows_10_says_where_the_graph_is_and_no_later_one_does(self):
+        try:
+            self.probe("wineversion", "win10")
+            self.probe("cleardelay")
+            # The balloon's text, from the tray; its title and quiet flags are checked where the
+            # meter gives them to the shell (meter_dialog_tests_win10).
+            self.assertEqual(self.balloons_of_a_start(30), [self.TEXT])
+            self.assertEqual(self.probe.stored_delay(), (REG_DWORD, 5), "the first start stores the delay")
+            self.assertEqual(self.balloons_of_a_start(10), [], "a later start showed the hint again")
+            # The same first start on the Windows 7 that Wine reports by default says nothing.
+            self.probe("wineversion", "none")
+            self.probe("cleardelay")
+            self.assertEqual(self.balloons_of_a_start(10), [], "a first start on Windows 7 showed the hint")
+        finally:
+            self.probe("wineversion", "none")
+            self.probe("cleardelay")
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 // Test and screenshot helper run under Wine beside the meter: finds and pokes the meter's windows,
-// its notification icons, the shared registry values, and repaints Wine's notification area.
+// its notification icons, the shared registry values, the dialog it publishes for a second start,
+// and repaints Wine's notification area.
 //   traytool repaint           one command from the command line, then exit
 //   traytool tooltip 0         hover the leftmost icon with the pointer, print its tooltip
 //   traytool dpi               the display scaling as a process started now and the shell see it
@@ -9,6 +10,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "app/one_meter.h"
 #include "tests/tools/pdh_standin.h"
 #include "tests/win32/tray_capture.h"
 
@@ -220,6 +222,26 @@ std::string DisplayScaling()
     return text;
 }
 
+// The Windows version that Wine reports to programs started from now on ("win10", "win7", ...),
+// or Wine's default again ("none").
+std::string SetWineVersion(const char* version)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return "err cannot open Software\\Wine";
+    LONG status;
+    if (strcmp(version, "none") == 0) {
+        status = RegDeleteValueA(key, "Version");
+        if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
+    } else {
+        status = RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                                static_cast<DWORD>(strlen(version) + 1));
+    }
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? "ok" : "err status " + std::to_string(status);
+}
+
 // Stores the meter's default delay in tenths of a second, as its Set Default button does.
 std::string WriteDelay(const char* arg)
 {
@@ -301,6 +323,28 @@ std::string MenuItemPoint(int n)
         Sleep(100);
     }
     return "err no menu with item " + std::to_string(n);
+}
+
+// The running meter's published dialog and process, as a second start reads them: "ok none"
+// without a running meter, else "ok <window> <process>". With two arguments, writes them instead,
+// as a meter that is still starting (window 0) or one whose handle is stale would have left them.
+std::string MeterSlotCommand(const char* window, const char* process)
+{
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, METER_SLOT_NAME);
+    if (!mapping) return "ok none";
+    auto* slot =
+        static_cast<MeterSlot*>(MapViewOfFile(mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(MeterSlot)));
+    std::string answer = "err cannot map the meter's slot";
+    if (slot && window) {
+        slot->process = static_cast<DWORD>(strtoul(process, nullptr, 0));
+        slot->window = static_cast<LONG>(strtoul(window, nullptr, 0));
+        answer = "ok";
+    } else if (slot) {
+        answer = "ok " + Hex(static_cast<DWORD>(slot->window)) + " " + std::to_string(slot->process);
+    }
+    if (slot) UnmapViewOfFile(slot);
+    CloseHandle(mapping);
+    return answer;
 }
 
 HWND ParseHandle(const char* text) { return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(strtoul(text, nullptr, 0))); }
@@ -428,6 +472,13 @@ std::string Run(std::vector<const char*> words)
         // Hovers icon SLOT with the pointer and answers the tooltip's text, or "(none)".
         return "ok " + HoverTooltip(static_cast<size_t>(ParseNumber(arg(1))));
     }
+    if (cmd == "balloons" && n == 0) {
+        std::string out = "ok";
+        // Their texts, apart by a record separator (0x1E).
+        for (const std::string& balloon : ShownBalloons()) out += (out == "ok" ? " " : "\x1e") + balloon;
+        return out;
+    }
+    if (cmd == "wineversion" && n == 1) return SetWineVersion(arg(1));
     if (cmd == "tooltips" && n == 0) {
         // The tooltips on the screen now (after the caller moved the pointer), tab-separated.
         std::string out = "ok";
@@ -435,6 +486,8 @@ std::string Run(std::vector<const char*> words)
         for (size_t i = 0; i < texts.size(); ++i) out += (i ? "\t" : " ") + texts[i];
         return out;
     }
+    if (cmd == "meterslot" && n == 0) return MeterSlotCommand(nullptr, nullptr);
+    if (cmd == "meterslot" && n == 2) return MeterSlotCommand(arg(1), arg(2));
     if (cmd == "delay" && n == 0) return ReadDelay();
     if (cmd == "setdelay" && n == 1) return WriteDelay(arg(1));
     if (cmd == "cleardelay" && n == 0) return ClearSettings();

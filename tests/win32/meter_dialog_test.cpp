@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dyn_data.h"
+#include "settings/system.h"
 #include "shell_log.h"
 #include "tests/win32/meter_dialog_fixture.h"
 #include "tray_capture.h"
@@ -405,6 +406,66 @@ TEST_F(MeterDialog, TheIconsMenuOpensWithTheMeterInTheForegroundAndAMessageFollo
     EXPECT_EQ(g_foregroundDuringMenu, dlg);
     EXPECT_GE(g_nullsAfterMenu, 1);
     EXPECT_FALSE(IsWindowVisible(dlg)) << "the menu showed the dialog";
+}
+
+// The first start for a user on Windows 10 and later says once where the graph is: run with Wine
+// reporting Windows 10 (scripts/as-windows.sh win10).
+TEST(FirstStart, OnWindows10OnlyAStartWithNoDelayStoredShowsOneQuietBalloonFromTheRightmostIcon)
+{
+    ASSERT_GE(RealSystemVersion().major, 10u) << "Wine reports Windows " << RealSystemVersion().major
+                                              << ": run through scripts/as-windows.sh win10";
+    g_hInstance = GetModuleHandleA(nullptr);
+    g_hPopupMenu = GetSubMenu(LoadMenuA(g_hInstance, MAKEINTRESOURCEA(IDR_POPUP)), 0);
+    WriteUsage(0);
+    const std::string balloon =
+        "balloon 2 (" + std::to_string(NOTIFYICONDATAA_V2_SIZE) +
+        " bytes) info quiet: Cyclowisp is running | The graph is in the notification area. To keep it on the "
+        "taskbar, drag its three icons out of the ^ flyout, or switch them on under Settings > Personalization > "
+        "Taskbar > Other system tray icons.\n";
+    const struct {
+        const char* what;
+        bool key;
+        DWORD delayType;  // REG_NONE: no Delay
+        bool hint;
+    } cases[] = {
+        {"no settings at all", false, REG_NONE, true},
+        {"the key without a Delay", true, REG_NONE, true},
+        {"a Delay of 5", true, REG_DWORD, false},
+        {"a mistyped Delay", true, REG_SZ, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
+        if (c.key) {
+            HKEY key;
+            ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                      nullptr),
+                      ERROR_SUCCESS);
+            const char five[] = "5";
+            const DWORD value = 5;
+            if (c.delayType == REG_DWORD)
+                RegSetValueExA(key, "Delay", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+            if (c.delayType == REG_SZ) RegSetValueExA(key, "Delay", 0, REG_SZ, reinterpret_cast<const BYTE*>(five), 2);
+            RegCloseKey(key);
+        }
+        ShellLogged logged;
+        const HWND dlg = CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(IDD_METER), nullptr, MeterDlgProc, 0);
+        ASSERT_NE(dlg, nullptr);
+        PumpFor(500);
+        const std::string log = TakeShellLog();
+        // After the three adds, and only then.
+        const std::string adds = "add 0 icon(" + std::to_string(StripIconSize()) + " black)\n";
+        EXPECT_EQ(log.compare(0, adds.size(), adds), 0) << log;
+        EXPECT_EQ(log.find("balloon") != std::string::npos, c.hint) << log;
+        if (c.hint) {
+            EXPECT_NE(log.find("add 2 icon(" + std::to_string(StripIconSize()) + " black)\n" + balloon), std::string::npos)
+                << log;
+        }
+        DestroyWindow(dlg);
+        ASSERT_TRUE(PumpUntil([] { return TrayIconWindows().empty(); }, 10000));
+    }
+    RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
+    RestoreEmptySampleKey();
 }
 
 }  // namespace

@@ -192,6 +192,34 @@ TEST(Resources, AreAllInEnglishUS)
     }
 }
 
+// The first-start hint: a balloon's title holds 63 characters, its text 255 (ANSI).
+TEST(Resources, TheFirstStartHintsTextsLoadAndFitABalloon)
+{
+    const struct {
+        UINT id;
+        const char* text;
+        size_t room;
+    } cases[] = {
+        {IDS_HINT_TITLE, "Cyclowisp is running", 64},
+        {IDS_HINT_TEXT,
+         "The graph is in the notification area. To keep it on the taskbar, drag its three icons out of the ^ "
+         "flyout, or switch them on under Settings > Personalization > Taskbar > Other system tray icons.",
+         256},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        char text[512] = "";
+        const int length = LoadStringA(GetModuleHandleA(nullptr), c.id, text, sizeof text);
+        EXPECT_EQ(std::string(text), c.text);
+        EXPECT_LT(static_cast<size_t>(length), c.room);
+        std::set<WORD> langs;
+        // Strings are stored in blocks of 16: block id / 16 + 1.
+        EnumResourceLanguagesA(GetModuleHandleA(nullptr), RT_STRING, MAKEINTRESOURCEA(c.id / 16 + 1),
+                               CollectLanguage, reinterpret_cast<LONG_PTR>(&langs));
+        EXPECT_EQ(langs, std::set<WORD>{ENGLISH_US});
+    }
+}
+
 TEST(Resources, MeterDialogIsAClassicTemplateAsLaidOut)
 {
     const Resource res = Find(RT_DIALOG, IDD_METER);

@@ -42,6 +42,13 @@ inline std::string DescribeCall(DWORD message, const NOTIFYICONDATAA& record)
     const std::string id = std::to_string(record.uID);
     if (message == NIM_DELETE) return "delete " + id;
     if (message == NIM_MODIFY && record.uFlags == 0) return "ask " + id;
+    if (message == NIM_MODIFY && record.uFlags == NIF_INFO) {
+        // The balloon's record is the larger one; its fields lie beyond the classic 88 bytes.
+        std::string text = "balloon " + id + " (" + std::to_string(record.cbSize) + " bytes)";
+        if (record.dwInfoFlags & NIIF_INFO) text += " info";
+        if (record.dwInfoFlags & NIIF_NOSOUND) text += " quiet";
+        return text + ": " + record.szInfoTitle + " | " + record.szInfo;
+    }
     std::string text = (message == NIM_ADD ? "add " : message == NIM_MODIFY ? "modify " : "message? ") + id;
     if (record.uFlags & NIF_ICON) text += " " + IconLook(record.hIcon);
     if (record.uFlags & NIF_TIP) text += " tip";

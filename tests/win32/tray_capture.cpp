@@ -36,6 +36,20 @@ BOOL CALLBACK CollectShownTooltip(HWND hwnd, LPARAM texts)
     return TRUE;
 }
 
+BOOL CALLBACK CollectShownBalloon(HWND hwnd, LPARAM balloons)
+{
+    char cls[32] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (lstrcmpiA(cls, TOOLTIPS_CLASSA) != 0 || !IsWindowVisible(hwnd)) return TRUE;
+    if (!(GetWindowLongA(hwnd, GWL_STYLE) & TTS_BALLOON)) return TRUE;
+    char text[512] = "";
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                        &ignored);
+    reinterpret_cast<std::vector<std::string>*>(balloons)->push_back(text);
+    return TRUE;
+}
+
 // Polls until the shown tooltips satisfy done(texts) or timeoutMs has passed; returns the last texts.
 template <typename Done>
 std::vector<std::string> WaitForTooltips(Done done, DWORD timeoutMs)
@@ -209,6 +223,13 @@ std::vector<std::string> ShownTooltips()
     std::vector<std::string> texts;
     EnumWindows(CollectShownTooltip, reinterpret_cast<LPARAM>(&texts));
     return texts;
+}
+
+std::vector<std::string> ShownBalloons()
+{
+    std::vector<std::string> balloons;
+    EnumWindows(CollectShownBalloon, reinterpret_cast<LPARAM>(&balloons));
+    return balloons;
 }
 
 std::string HoverTooltip(size_t slot, DWORD timeoutMs)

@@ -33,8 +33,13 @@ std::vector<std::string> CaptureTrayIcons();
 // shows (an empty tooltip is not shown).
 std::string HoverTooltip(size_t slot, DWORD timeoutMs = 5000);
 
-// The texts of the tooltip windows shown on the screen right now, whoever shows them.
+// The texts of the tooltip windows shown on the screen right now, whoever shows them (balloons
+// included).
 std::vector<std::string> ShownTooltips();
+
+// The texts of the notification balloons shown on the screen right now. (Their titles stay
+// unknown: Wine's tooltip control does not answer TTM_GETTITLE.)
+std::vector<std::string> ShownBalloons();
 
 // Icons first..first+count-1 of a capture side by side: S rows of S x count characters (each
 // picture's own rows, blanks below a shorter one). A message saying how many icons there were
