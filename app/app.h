@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "stats/stats.h"  // the statistic that the entry primes and the dialog follows
+
 // Posted by the meter dialog to itself during initialisation: hide once the dialog is set up.
 constexpr UINT WM_HIDEMETER = WM_APP + 101;
 

@@ -109,6 +109,7 @@ INT_PTR CALLBACK MeterDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         OnNotifyIcon(hwnd, lParam);
         return FALSE;
     case WM_SETTINGCHANGE:   // "ImmersiveColorSet" for a light or dark taskbar, a contrast theme, ...
+        FollowMeasureChoice(); [[fallthrough]];  // the figure the user chose, then the taskbar's look
     case WM_SYSCOLORCHANGE:  // a contrast theme's colours
     case WM_THEMECHANGED:
     case WM_DISPLAYCHANGE:   // a new resolution or scaling of the display

@@ -1,8 +1,8 @@
 # The Windows side: the program's modules, its resources and cyclowis.exe.
 enable_language(RC)
 
-add_library(meter_win STATIC stats/stats.cpp notify/notify.cpp notify/shell.cpp notify/taskbar.cpp notify/session.cpp
-            settings/settings.cpp settings/system.cpp)
+add_library(meter_win STATIC stats/stats.cpp stats/kernel_times.cpp stats/utility.cpp notify/notify.cpp notify/shell.cpp
+            notify/taskbar.cpp notify/session.cpp settings/settings.cpp settings/system.cpp)
 target_link_libraries(meter_win PUBLIC meter_core advapi32 shell32 user32 PRIVATE cyclowisp_product)
 
 # The compiled resources, linked into cyclowis.exe and into the tests that load them. The icon is

@@ -1,4 +1,4 @@
-// Processor usage from two snapshots of the system's processor times.
+// Processor usage from two snapshots of every processor's times.
 #include "core/cputimes.h"
 
 namespace {
@@ -29,20 +29,40 @@ uint32_t RoundedPercent(uint64_t part, uint64_t whole)
     return percent;
 }
 
+// sum += value; false when the sum would not fit 64 bits.
+bool Add(uint64_t& sum, uint64_t value)
+{
+    if (value > UINT64_MAX - sum) return false;
+    sum += value;
+    return true;
+}
+
 }  // namespace
 
-bool UsageFromCpuTimes(const CpuTimes& previous, const CpuTimes& current, uint32_t& usage)
+uint32_t BusyPercent(uint64_t idle, uint64_t total)
 {
-    if (current.idle < previous.idle || current.kernel < previous.kernel ||
-        current.user < previous.user)
-        return false;
-    const uint64_t idle = current.idle - previous.idle;
-    const uint64_t kernel = current.kernel - previous.kernel;
-    const uint64_t user = current.user - previous.user;
-    if (kernel > UINT64_MAX - user) return false;  // no real pair of snapshots gets here
-    const uint64_t total = kernel + user;
-    if (total == 0) return false;
     const uint64_t busy = idle < total ? total - idle : 0;
-    usage = busy == total ? 100 : RoundedPercent(busy, total);
+    return busy == total ? 100 : RoundedPercent(busy, total);
+}
+
+bool UsageFromProcessorTimes(const CpuTimes* previous, uint32_t previousCount, const CpuTimes* current,
+                             uint32_t currentCount, uint32_t& usage)
+{
+    if (currentCount != previousCount || currentCount == 0) return false;
+    uint64_t idle = 0;
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < currentCount; ++i) {
+        const CpuTimes& was = previous[i];
+        const CpuTimes& now = current[i];
+        const bool record = was.haveRecordIdle && now.haveRecordIdle;
+        const uint64_t idleWas = record ? was.recordIdle : was.idle;
+        const uint64_t idleNow = record ? now.recordIdle : now.idle;
+        if (now.kernel < was.kernel || now.user < was.user || idleNow < idleWas) return false;
+        if (!Add(idle, idleNow - idleWas) || !Add(total, now.kernel - was.kernel) || !Add(total, now.user - was.user))
+            return false;
+    }
+    // The product cannot overflow: currentCount is at most 2^32 - 1 and the bound below 2^14.
+    if (total < uint64_t{currentCount} * MIN_SPAN_PER_PROCESSOR) return false;
+    usage = BusyPercent(idle, total);
     return true;
 }

@@ -1,5 +1,5 @@
 // The sampling delay: the slider holds it, the label and the timer follow it, HKCU stores it;
-// beside it the user's choice of bar colour, which only the user writes.
+// beside it the user's choices of bar colour and of the figure shown, which only the user writes.
 #include "settings/settings.h"
 
 #include <commctrl.h>
@@ -14,6 +14,7 @@ namespace {
 const char SETTINGS_KEY[] = "Software\\Cyclowisp";
 const char DELAY_VALUE[] = "Delay";
 const char BARS_VALUE[] = "Bars";
+const char MEASURE_VALUE[] = "Measure";
 char KEY_CLASS[] = " ";  // RegCreateKeyExA takes the class as a non-const string
 const int DEFAULT_POS = 5;
 
@@ -105,6 +106,13 @@ uint32_t LoadBarsChoice()
     DWORD value;
     const bool stored = ReadUserDword(SETTINGS_KEY, BARS_VALUE, value);
     return stored && (value == BARS_BLACK || value == BARS_WHITE) ? value : BARS_AUTOMATIC;
+}
+
+uint32_t LoadMeasureChoice()
+{
+    DWORD value;
+    return ReadUserDword(SETTINGS_KEY, MEASURE_VALUE, value) && value == MEASURE_UTILITY ? MEASURE_UTILITY
+                                                                                        : MEASURE_BUSY_TIME;
 }
 
 void SaveDelay(HWND hwnd)

@@ -1,5 +1,5 @@
 // The sampling delay: the slider in tenths of a second, its label, the timer and the stored default;
-// and the user's stored choice of bar colour.
+// and the user's stored choices of bar colour and of the figure shown.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +20,13 @@ bool DelayIsStored();
 // missing value and one that is not a 4-byte REG_DWORD included, BARS_AUTOMATIC. The program
 // never writes it.
 uint32_t LoadBarsChoice();
+
+// The stored "Measure" value beside the delay: MEASURE_UTILITY (1), Task Manager's figure, or for
+// anything else, a missing value and one that is not a 4-byte REG_DWORD included, MEASURE_BUSY_TIME,
+// the time-based busy share. The program never writes it.
+constexpr uint32_t MEASURE_BUSY_TIME = 0;
+constexpr uint32_t MEASURE_UTILITY = 1;
+uint32_t LoadMeasureChoice();
 
 // A 4-byte REG_DWORD of HKEY_CURRENT_USER; false, value untouched, when the key or the value is
 // missing or the value has any other type or size.

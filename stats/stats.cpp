@@ -1,10 +1,13 @@
-// The processor-usage statistic: the kernel's value under HKEY_DYN_DATA, or the system's own
-// processor times where that value does not exist.
+// The processor-usage statistic: the kernel's value under HKEY_DYN_DATA, or the kernel's own
+// processor times where that value does not exist; or Task Manager's figure where the user asks
+// for it and the system has it.
 #include "stats/stats.h"
 
 #include <windows.h>
 
-#include "core/cputimes.h"
+#include "settings/settings.h"
+#include "stats/kernel_times.h"
+#include "stats/utility.h"
 
 namespace {
 
@@ -33,45 +36,18 @@ void TouchStatistic(const char* keyName)
     ReadStatistic(keyName, type, data);
 }
 
-// Only the oldest Windows line publishes the statistic. Elsewhere (every NT-family Windows,
-// Wine) the load comes from GetSystemTimes, looked up at run time so that the program still
-// loads where kernel32 lacks it.
-using GetSystemTimesProc = BOOL(WINAPI*)(FILETIME* idle, FILETIME* kernel, FILETIME* user);
-
-GetSystemTimesProc g_getSystemTimes;
-CpuTimes g_lastTimes;      // the previous snapshot: each reading covers the time since then
-bool g_haveLastTimes;
-
-uint64_t Ticks(const FILETIME& time)
+// The time-based reading. Only the oldest Windows line publishes the statistic, which stays first
+// as it always was; elsewhere (every NT-family Windows, Wine) the kernel's own processor times.
+bool ReadTimeBasedUsage(uint32_t& usage)
 {
-    return (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
-}
-
-bool TakeCpuSnapshot(CpuTimes& times)
-{
-    if (!g_getSystemTimes) {
-        const FARPROC proc = GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemTimes");
-        g_getSystemTimes = reinterpret_cast<GetSystemTimesProc>(reinterpret_cast<void (*)()>(proc));
-        if (!g_getSystemTimes) return false;
-    }
-    FILETIME idle, kernel, user;
-    if (!g_getSystemTimes(&idle, &kernel, &user)) return false;
-    times = {Ticks(idle), Ticks(kernel), Ticks(user)};
+    DWORD type = REG_NONE;
+    uint32_t data;
+    const LONG status = ReadStatistic("PerfStats\\StatData", type, data);
+    if (status == ERROR_FILE_NOT_FOUND) return ReadUsageFromKernelTimes(usage);
+    // A value of another type, or longer than 4 bytes (the query fails), is not a sample.
+    if (status != ERROR_SUCCESS || type != REG_BINARY) return false;
+    usage = data;
     return true;
-}
-
-// Usage since the previous snapshot; the new snapshot becomes the previous one.
-bool ReadUsageFromCpuTimes(uint32_t& usage)
-{
-    CpuTimes now;
-    if (!TakeCpuSnapshot(now)) {
-        g_haveLastTimes = false;
-        return false;
-    }
-    const bool ok = g_haveLastTimes && UsageFromCpuTimes(g_lastTimes, now, usage);
-    g_lastTimes = now;
-    g_haveLastTimes = true;
-    return ok;
 }
 
 }  // namespace
@@ -82,23 +58,38 @@ void PrimeProcessorStats()
         TouchStatistic("PerfStats\\StartSrv");
         TouchStatistic("PerfStats\\StartStat");
     }
+    FollowMeasureChoice();
     // The first snapshot, so that the first tick already has a time span to measure.
-    g_haveLastTimes = TakeCpuSnapshot(g_lastTimes);
+    uint32_t discarded;
+    ReadUsageFromKernelTimes(discarded);
+}
+
+void FollowMeasureChoice()
+{
+    // Tried again at every settings change while the user asks for it and it is missing.
+    if (LoadMeasureChoice() == MEASURE_UTILITY) OpenUtilityCounter();
+    else CloseUtilityCounter();
 }
 
 bool ReadProcessorUsage(uint32_t& usage)
 {
-    DWORD type = REG_NONE;
-    uint32_t data;
-    const LONG status = ReadStatistic("PerfStats\\StatData", type, data);
-    if (status == ERROR_FILE_NOT_FOUND) return ReadUsageFromCpuTimes(usage);
-    // A value of another type, or longer than 4 bytes (the query fails), is not a sample.
-    if (status != ERROR_SUCCESS || type != REG_BINARY) return false;
-    usage = data;
-    return true;
+    // Taken on every tick, even while Task Manager's figure is shown, so that a tick where that
+    // figure is missing shows a time-based reading of one tick's span, not one since the start.
+    uint32_t timeBased = 0;
+    const bool haveTimeBased = ReadTimeBasedUsage(timeBased);
+    if (UtilityCounterOpen()) {
+        switch (ReadUtilityCounter(usage)) {
+        case UtilityReading::Value: return true;
+        case UtilityReading::NotYet: return false;
+        case UtilityReading::Missing: break;
+        }
+    }
+    if (haveTimeBased) usage = timeBased;
+    return haveTimeBased;
 }
 
 void StopProcessorStats()
 {
     TouchStatistic("PerfStats\\StopStat");
+    CloseUtilityCounter();
 }

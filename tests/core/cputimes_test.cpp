@@ -1,65 +1,154 @@
-// Processor usage from two snapshots of the system's processor times.
+// Processor usage from two snapshots of every processor's times.
 #include "core/cputimes.h"
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 constexpr uint64_t MAX = UINT64_MAX;
+constexpr uint64_t MS = 10000;  // one millisecond in the kernel's units of 100 ns
 
-TEST(CpuTimes, UsageIsBusyOverTotalRoundedToTheNearestPercent)
+TEST(BusyPercent, IsBusyOverTotalRoundedToTheNearestPercent)
 {
-    // previous = {idle, kernel, user}; kernel includes idle.
     const struct {
-        CpuTimes previous, current;
-        uint32_t usage;
+        uint64_t idle, total;
+        uint32_t percent;
     } cases[] = {
-        {{0, 0, 0}, {100, 100, 0}, 0},            // only idle time passed
-        {{0, 0, 0}, {0, 60, 40}, 100},            // no idle time at all
-        {{10, 20, 30}, {60, 95, 55}, 50},         // deltas, not absolute values
-        {{0, 0, 0}, {5, 8, 0}, 38},               // 37.5 rounds up
-        {{0, 0, 0}, {199, 200, 0}, 1},            // 0.5 rounds up
-        {{0, 0, 0}, {200, 201, 0}, 0},            // 0.497... rounds down
-        {{0, 0, 0}, {1, 200, 0}, 100},            // 99.5 rounds up to a full load
-        {{0, 0, 0}, {3, 400, 0}, 99},             // 99.25
-        {{0, 0, 0}, {150, 100, 0}, 0},            // idle larger than total: no busy time
-        {{0, 0, 0}, {500, 100, 300}, 0},
-        // Near the top of the 64-bit range the differences still count.
-        {{MAX - 1000, MAX - 1000, 7}, {MAX - 750, MAX, 7}, 75},
-        {{0, 0, 0}, {uint64_t{1} << 62, uint64_t{1} << 63, (uint64_t{1} << 63) - 1}, 75},
+        {100, 100, 0},    // only idle time passed
+        {0, 100, 100},    // no idle time at all
+        {50, 100, 50},
+        {5, 8, 38},       // 37.5 rounds up
+        {199, 200, 1},    // 0.5 rounds up
+        {200, 201, 0},    // 0.497... rounds down
+        {1, 200, 100},    // 99.5 rounds up to a full load
+        {3, 400, 99},     // 99.25
+        {150, 100, 0},    // idle larger than total: no busy time, never below 0
+        {500, 400, 0},
+        {MAX, 1, 0},
+        {uint64_t{1} << 62, MAX, 75},
         // Totals where 100 x busy does not fit 64 bits: rounding at one half is still exact.
-        {{0, 0, 0}, {(uint64_t{200} << 56) - (uint64_t{1} << 56), uint64_t{200} << 56, 0}, 1},
-        {{0, 0, 0}, {(uint64_t{200} << 56) - (uint64_t{1} << 56) + 1, uint64_t{200} << 56, 0}, 0},
-        {{0, 0, 0}, {uint64_t{1} << 56, uint64_t{200} << 56, 0}, 100},
-        {{0, 0, 0}, {(uint64_t{1} << 56) + 1, uint64_t{200} << 56, 0}, 99},
+        {uint64_t{199} << 56, uint64_t{200} << 56, 1},
+        {(uint64_t{199} << 56) + 1, uint64_t{200} << 56, 0},
+        {uint64_t{1} << 56, uint64_t{200} << 56, 100},
+        {(uint64_t{1} << 56) + 1, uint64_t{200} << 56, 99},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "idle " << c.current.idle - c.previous.idle << " kernel "
-                                        << c.current.kernel - c.previous.kernel << " user "
-                                        << c.current.user - c.previous.user);
+        SCOPED_TRACE(testing::Message() << "idle " << c.idle << " of " << c.total);
+        EXPECT_EQ(BusyPercent(c.idle, c.total), c.percent);
+    }
+}
+
+// One processor: the performance record's idle, kernel and user time, and the idle record's idle
+// time where given.
+CpuTimes Cpu(uint64_t idle, uint64_t kernel, uint64_t user)
+{
+    return {idle, kernel, user, 0, false};
+}
+
+CpuTimes Cpu(uint64_t idle, uint64_t kernel, uint64_t user, uint64_t recordIdle)
+{
+    return {idle, kernel, user, recordIdle, true};
+}
+
+using Snapshot = std::vector<CpuTimes>;
+
+// n processors, all alike.
+Snapshot Times(size_t n, const CpuTimes& each)
+{
+    return Snapshot(n, each);
+}
+
+Snapshot operator+(Snapshot a, const Snapshot& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The busy share over all processors; each processor's span is previous -> current.
+struct Span {
+    const char* what;
+    Snapshot previous, current;
+};
+
+TEST(ProcessorTimes, TheBusyShareIsSummedOverEveryProcessorBeforeDividing)
+{
+    const CpuTimes zero = Cpu(0, 0, 0);
+    const struct {
+        Span span;
+        uint32_t usage;
+    } cases[] = {
+        {{"one processor, half busy", {zero}, {Cpu(500 * MS, 700 * MS, 300 * MS)}}, 50},
+        {{"deltas, not absolute values", {Cpu(9 * MS, 20 * MS, 30 * MS)}, {Cpu(59 * MS, 95 * MS, 55 * MS)}}, 50},
+        // 100 ms all busy beside 300 ms all idle: 25 %, where the mean of the two shares is 50 %.
+        {{"summed, not averaged", {zero, zero}, {Cpu(0, 60 * MS, 40 * MS), Cpu(300 * MS, 300 * MS, 0)}}, 25},
+        // Windows 11 22H2 and 23H2: the performance record says 95 % idle, the idle record 50 %.
+        {{"22H2: the idle record's idle time", Times(4, Cpu(0, 0, 0, 0)),
+          Times(4, Cpu(950 * MS, 600 * MS, 400 * MS, 500 * MS))},
+         50},
+        {{"22H2 without idle records: the fault shows", Times(4, zero), Times(4, Cpu(950 * MS, 600 * MS, 400 * MS))}, 5},
+        // The two idle times count differently: a processor takes the idle record's only where
+        // both snapshots have one.
+        {{"an idle record in one snapshot only", {Cpu(0, 0, 0, 0)}, {Cpu(950 * MS, 600 * MS, 400 * MS)}}, 5},
+        {{"an idle record in the other only", {zero}, {Cpu(950 * MS, 600 * MS, 400 * MS, 500 * MS)}}, 5},
+        // Three processor groups of 64, 64 and 16: all busy, all idle, half busy.
+        {{"several groups added up", Times(144, zero),
+          Times(64, Cpu(0, 50 * MS, 50 * MS)) + Times(64, Cpu(100 * MS, 100 * MS, 0)) +
+              Times(16, Cpu(50 * MS, 50 * MS, 50 * MS))},
+         50},
+        // A 32-bit program may get fewer entries than the machine has processors: what comes back
+        // is what counts.
+        {{"32 of 48 processors' entries came back", Times(32, zero),
+          Times(16, Cpu(0, 100 * MS, 0)) + Times(16, Cpu(100 * MS, 100 * MS, 0))},
+         50},
+        // All 48 in the performance records, only 32 with an idle record: those take it, the
+        // other 16 their performance record's idle time (90 % idle where 50 % is right).
+        {{"32 of 48 processors with an idle record", Times(32, Cpu(0, 0, 0, 0)) + Times(16, zero),
+          Times(32, Cpu(900 * MS, 1000 * MS, 0, 500 * MS)) + Times(16, Cpu(900 * MS, 1000 * MS, 0))},
+         37},  // idle 32 x 0.5 + 16 x 0.9 = 30.4 of 48 s: 36.7 %
+        // The performance record's idle time is not used beside an idle record, so it may even
+        // go back (it is the one counted wrongly).
+        {{"the unused idle time went back", {Cpu(900 * MS, 0, 0, 0)}, {Cpu(800 * MS, 600 * MS, 400 * MS, 500 * MS)}}, 50},
+        {{"idle record above the total: no busy time", {Cpu(0, 0, 0, 0)}, {Cpu(0, 60 * MS, 40 * MS, 200 * MS)}}, 0},
+        {{"exactly 1 ms per processor", Times(4, zero), Times(4, Cpu(MS / 2, MS, 0))}, 50},
+        // Near the top of the 64-bit range the differences still count.
+        {{"near 2^64", {Cpu(MAX - 2000 * MS, MAX - 2000 * MS, 7)}, {Cpu(MAX - 1750 * MS, MAX - 1000 * MS, 7)}}, 75},
+        {{"sums just inside 64 bits", Times(2, zero), Times(2, Cpu(uint64_t{1} << 61, uint64_t{1} << 62, (uint64_t{1} << 62) - 1))},
+         75},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.span.what);
         uint32_t usage = 12345;
-        ASSERT_TRUE(UsageFromCpuTimes(c.previous, c.current, usage));
+        ASSERT_TRUE(UsageFromProcessorTimes(c.span.previous.data(), static_cast<uint32_t>(c.span.previous.size()),
+                                            c.span.current.data(), static_cast<uint32_t>(c.span.current.size()), usage));
         EXPECT_EQ(usage, c.usage);
     }
 }
 
-TEST(CpuTimes, NoTimePassedOrCountersGoingBackIsNoReading)
+TEST(ProcessorTimes, ADifferentCountATimeGoingBackOrATinySpanIsNoReading)
 {
-    const struct {
-        const char* what;
-        CpuTimes previous, current;
-    } cases[] = {
-        {"equal snapshots", {5, 9, 3}, {5, 9, 3}},
-        {"only idle time passed, kernel and user did not", {5, 9, 3}, {8, 9, 3}},
-        {"kernel time went back", {0, 100, 0}, {50, 50, 100}},
-        {"user time went back", {0, 0, 100}, {0, 100, 50}},
-        {"idle time went back", {100, 100, 0}, {50, 200, 0}},
-        {"total beyond 64 bits", {0, 0, 0}, {0, uint64_t{1} << 63, uint64_t{1} << 63}},
+    const CpuTimes zero = Cpu(0, 0, 0);
+    const CpuTimes busy = Cpu(50 * MS, 100 * MS, 100 * MS);
+    const Span cases[] = {
+        {"a processor more", Times(47, zero), Times(48, busy)},
+        {"a processor less", Times(48, zero), Times(47, busy)},
+        {"no processors", {}, {}},
+        {"equal snapshots", {busy}, {busy}},
+        {"only idle time passed, kernel and user did not", {zero}, {Cpu(MS, 0, 0)}},
+        {"kernel time went back on one processor", Times(3, zero) + Times(1, busy), Times(4, Cpu(60 * MS, 90 * MS, 200 * MS))},
+        {"user time went back", {busy}, {Cpu(60 * MS, 200 * MS, 90 * MS)}},
+        {"idle time went back", {busy}, {Cpu(40 * MS, 200 * MS, 200 * MS)}},
+        {"the idle record went back", {Cpu(0, 0, 0, 50 * MS)}, {Cpu(50 * MS, 100 * MS, 100 * MS, 40 * MS)}},
+        {"less than 1 ms per processor", Times(4, zero), Times(4, Cpu(0, MS - 1, 0))},
+        {"total beyond 64 bits", {zero}, {Cpu(0, uint64_t{1} << 63, uint64_t{1} << 63)}},
+        {"summed totals beyond 64 bits", Times(2, zero), Times(2, Cpu(0, uint64_t{1} << 63, 0))},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         uint32_t usage = 12345;
-        EXPECT_FALSE(UsageFromCpuTimes(c.previous, c.current, usage));
+        EXPECT_FALSE(UsageFromProcessorTimes(c.previous.data(), static_cast<uint32_t>(c.previous.size()),
+                                             c.current.data(), static_cast<uint32_t>(c.current.size()), usage));
         EXPECT_EQ(usage, 12345u);
     }
 }

@@ -11,6 +11,7 @@
 #include <shellapi.h>
 
 #include "app/one_meter.h"
+#include "tests/tools/pdh_standin.h"
 #include "tests/win32/tray_capture.h"
 
 #include <cstdio>
@@ -139,6 +140,61 @@ std::string SetBars(const char* arg, bool asText)
                                        static_cast<DWORD>(strlen(arg) + 1));
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? "ok" : "err status " + std::to_string(status);
+}
+
+// Writes the user's choice of figure, "Measure" beside the stored delay: a REG_DWORD, or as a
+// mistyped value the same number as a REG_SZ of digits ("sz") or an 8-byte REG_QWORD ("qword"),
+// or removes it ("none").
+std::string SetMeasure(const char* arg, const char* kind)
+{
+    if (strcmp(kind, "dword") == 0) return SetValue(HKEY_CURRENT_USER, SETTINGS_KEY, "Measure", REG_DWORD, arg);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return std::string("err cannot open ") + SETTINGS_KEY;
+    LONG status = ERROR_INVALID_PARAMETER;
+    if (strcmp(kind, "sz") == 0) {
+        status = RegSetValueExA(key, "Measure", 0, REG_SZ, reinterpret_cast<const BYTE*>(arg),
+                                static_cast<DWORD>(strlen(arg) + 1));
+    } else if (strcmp(kind, "qword") == 0) {
+        const unsigned long long value = strtoull(arg, nullptr, 0);
+        status = RegSetValueExA(key, "Measure", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    }
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? "ok" : "err status " + std::to_string(status);
+}
+
+// The stand-in pdh.dll's values (pdh_standin.h): "ok none", "ok <number>" for a REG_DWORD, "ok
+// <text>" for a REG_SZ.
+std::string ReadStandIn(const char* name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, PDH_STANDIN_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return "ok none";
+    char data[512] = "";
+    DWORD type = 0, size = sizeof data - 1;
+    const LONG status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    if (status == ERROR_FILE_NOT_FOUND) return "ok none";
+    if (status != ERROR_SUCCESS) return "err status " + std::to_string(status);
+    if (type == REG_DWORD && size == 4) return "ok " + std::to_string(*reinterpret_cast<DWORD*>(data));
+    if (type == REG_SZ) return std::string("ok ") + data;
+    return "err type " + std::to_string(type);
+}
+
+// Every path the stand-in was loaded from, tab-separated.
+std::string StandInLoads()
+{
+    std::string out = "ok";
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, PDH_STANDIN_LOADS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
+    for (DWORD i = 0;; ++i) {
+        char name[MAX_PATH + 1];
+        DWORD length = sizeof name;
+        if (RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        out += (i ? "\t" : " ") + std::string(name);
+    }
+    RegCloseKey(key);
+    return out;
 }
 
 // The display scaling as this process and the shell see it: the system DPI and small-icon size
@@ -390,6 +446,16 @@ std::string Run(std::vector<const char*> words)
     if (cmd == "theme" && n == 1) return SetTheme(arg(1));
     if (cmd == "bars" && n == 1) return SetBars(arg(1), false);
     if (cmd == "bars" && n == 2 && strcmp(arg(2), "sz") == 0) return SetBars(arg(1), true);
+    if (cmd == "measure" && n == 1) return SetMeasure(arg(1), "dword");
+    if (cmd == "measure" && n == 2) return SetMeasure(arg(1), arg(2));
+    if (cmd == "pdh" && n == 3 && strcmp(arg(1), "set") == 0)
+        return SetValue(HKEY_CURRENT_USER, PDH_STANDIN_KEY, arg(2), REG_DWORD, arg(3));
+    if (cmd == "pdh" && n == 2 && strcmp(arg(1), "get") == 0) return ReadStandIn(arg(2));
+    if (cmd == "pdh" && n == 1 && strcmp(arg(1), "loads") == 0) return StandInLoads();
+    if (cmd == "pdh" && n == 1 && strcmp(arg(1), "clear") == 0) {
+        const LONG status = RegDeleteTreeA(HKEY_CURRENT_USER, PDH_STANDIN_KEY);
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? "ok" : "err status " + std::to_string(status);
+    }
     if (cmd == "dpi" && n == 0) return DisplayScaling();
     if (cmd == "logpixels" && n == 1) {
         // The DPI that processes started from now on use (Wine reads it once, at a process's start).

@@ -305,6 +305,49 @@ TEST_F(Delay, ArmingAgainReplacesTheRunningTimer)
     EXPECT_LT(g_timer0Ticks, 2) << "the 100 ms timer still runs";
 }
 
+// Only a 4-byte REG_DWORD of 1 asks for Task Manager's figure: any other number, type or size,
+// and no value, leave the time-based reading. Nothing is written back.
+TEST(Measure, OnlyAFourByteDwordOfOneChoosesTaskManagersFigure)
+{
+    const KeyState saved = ReadKey();
+    const struct {
+        const char* what;
+        DWORD type;  // REG_NONE: no value
+        Bytes data;
+        uint32_t choice;
+    } cases[] = {
+        {"dword 1", REG_DWORD, DwordBytes(1), MEASURE_UTILITY},
+        {"no value", REG_NONE, {}, MEASURE_BUSY_TIME},
+        {"dword 0", REG_DWORD, DwordBytes(0), MEASURE_BUSY_TIME},
+        {"dword 2", REG_DWORD, DwordBytes(2), MEASURE_BUSY_TIME},
+        {"dword 0x10001", REG_DWORD, DwordBytes(0x10001), MEASURE_BUSY_TIME},
+        {"dword 0xFFFFFFFF", REG_DWORD, DwordBytes(0xFFFFFFFF), MEASURE_BUSY_TIME},
+        {"string \"1\"", REG_SZ, {'1', 0}, MEASURE_BUSY_TIME},
+        {"binary 1, 4 bytes", REG_BINARY, DwordBytes(1), MEASURE_BUSY_TIME},
+        {"qword 1", REG_QWORD, {1, 0, 0, 0, 0, 0, 0, 0}, MEASURE_BUSY_TIME},
+        {"dword type, 1 byte", REG_DWORD, {1}, MEASURE_BUSY_TIME},
+        {"dword type, 2 bytes", REG_DWORD, {1, 0}, MEASURE_BUSY_TIME},
+        {"dword type, 8 bytes", REG_DWORD, {1, 0, 0, 0, 0, 0, 0, 0}, MEASURE_BUSY_TIME},
+        {"dword type, no bytes", REG_DWORD, {}, MEASURE_BUSY_TIME},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        KeyState state;
+        state.exists = true;
+        if (c.type != REG_NONE) state.values.push_back({"Measure", c.type, c.data});
+        WriteKey(state);
+        EXPECT_EQ(LoadMeasureChoice(), c.choice);
+        const KeyState after = ReadKey();
+        ASSERT_EQ(after.values.size(), state.values.size()) << "values written";
+        if (c.type != REG_NONE) {
+            EXPECT_EQ(after.values[0].data, c.data) << "the value changed";
+        }
+    }
+    WriteKey(KeyState{});
+    EXPECT_EQ(LoadMeasureChoice(), MEASURE_BUSY_TIME) << "no key";
+    WriteKey(saved);
+}
+
 // planted.dll sits beside this test program as a DLL planted beside the meter would: a load by
 // bare name finds it first.
 TEST(SystemLibrary, ComesFromTheSystemDirectoryNeverFromBesideTheProgram)

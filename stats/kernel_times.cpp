@@ -1,0 +1,158 @@
+// The kernel's processor times, processor by processor and group by group: performance records
+// (class 8) on every NT, with each processor's idle time also from its idle record (class 42)
+// where the system answers for it.
+#include "stats/kernel_times.h"
+
+#include "core/cputimes.h"
+#include "settings/system.h"
+
+namespace {
+
+constexpr LONG STATUS_NOT_IMPLEMENTED_ = static_cast<LONG>(0xC0000002);
+constexpr LONG STATUS_INVALID_INFO_CLASS_ = static_cast<LONG>(0xC0000003);
+constexpr DWORD MAX_GROUPS = 32;  // 2,048 processors, more than any Windows runs
+constexpr DWORD MAX_PROCESSORS = MAX_GROUPS * GROUP_PROCESSORS;
+
+KernelQueries g_queries;
+bool g_queriesSet;
+bool g_idleRefused;  // the system does not know class 42: not asked again
+bool g_exRefused;    // nor the grouped query
+
+// The buffers below are zero at start. With -fdata-sections MinGW's compiler puts such data into
+// .data, where every byte takes room in the program file (160 KiB here); in .bss it takes none.
+#define IN_BSS __attribute__((section(".bss")))
+
+// What one group's queries write, reused for every group and every tick.
+IN_BSS PerformanceRecord g_performance[GROUP_PROCESSORS];
+IN_BSS IdleRecord g_idleRecords[GROUP_PROCESSORS];
+
+// Two snapshots in turn: the one taken now goes where the one before the previous was.
+IN_BSS CpuTimes g_snapshots[2][MAX_PROCESSORS];
+uint32_t g_counts[2];
+int g_next;
+bool g_haveBaseline;
+
+bool Refused(LONG status)
+{
+    return status == STATUS_INVALID_INFO_CLASS_ || status == STATUS_NOT_IMPLEMENTED_;
+}
+
+// Class 42 exists from XP (5.1) on; NT 4 and 2000 have class 8 alone.
+bool AskIdleRecords()
+{
+    if (g_idleRefused) return false;
+    return g_queries.majorVersion > 5 || (g_queries.majorVersion == 5 && g_queries.minorVersion >= 1);
+}
+
+// How many processors a query's buffer holds: the group's count where Windows tells it (7 and
+// later), else the most a group can hold, which the kernel fills as far as it has processors.
+// Never GetSystemInfo's count, which tells a 32-bit program on 64-bit Windows of 32 at most.
+DWORD BufferProcessors(const WORD* group)
+{
+    const DWORD count = group && g_queries.processorCount ? g_queries.processorCount(*group) : 0;
+    return count == 0 || count > GROUP_PROCESSORS ? GROUP_PROCESSORS : count;
+}
+
+// One query of a group's records (the calling thread's group where `group` is null); `entries`
+// is how many whole records came back.
+LONG Query(ULONG infoClass, const WORD* group, void* buffer, DWORD processors, DWORD& entries)
+{
+    const ULONG length = processors * sizeof(PerformanceRecord);
+    ULONG returned = 0;
+    LONG status;
+    if (group) {
+        USHORT number = *group;
+        status = g_queries.queryEx(infoClass, &number, sizeof number, buffer, length, &returned);
+    } else {
+        status = g_queries.query(infoClass, buffer, length, &returned);
+    }
+    entries = (returned < length ? returned : length) / sizeof(PerformanceRecord);
+    return status;
+}
+
+// Appends one group's processors to the snapshot; false when its performance records fail.
+bool ReadGroup(const WORD* group, DWORD processors, CpuTimes* times, uint32_t& count)
+{
+    DWORD entries = 0;
+    const LONG status = Query(PERFORMANCE_CLASS, group, g_performance, processors, entries);
+    if (status < 0 || entries == 0 || entries > MAX_PROCESSORS - count) {
+        if (group && Refused(status)) g_exRefused = true;
+        return false;
+    }
+    // Right after the performance records, so that both tell of the same moment.
+    DWORD records = 0;
+    if (AskIdleRecords()) {
+        const LONG idleStatus = Query(IDLE_CLASS, group, g_idleRecords, processors, records);
+        if (idleStatus < 0) {
+            records = 0;
+            if (Refused(idleStatus)) g_idleRefused = true;
+        }
+    }
+    for (DWORD i = 0; i < entries; ++i) {
+        const PerformanceRecord& record = g_performance[i];
+        CpuTimes& cpu = times[count + i];
+        cpu.idle = static_cast<uint64_t>(record.idle);
+        cpu.kernel = static_cast<uint64_t>(record.kernel);
+        cpu.user = static_cast<uint64_t>(record.user);
+        cpu.haveRecordIdle = i < records;
+        cpu.recordIdle = cpu.haveRecordIdle ? g_idleRecords[i].idle : 0;
+    }
+    count += entries;
+    return true;
+}
+
+bool TakeSnapshot(CpuTimes* times, uint32_t& count)
+{
+    count = 0;
+    if (!g_queries.query) return false;
+    // Over 64 processors Windows makes groups, and an ungrouped query tells only of the calling
+    // thread's group, which may change from one tick to the next.
+    DWORD groups = g_queries.groupCount ? g_queries.groupCount() : 1;
+    if (groups > MAX_GROUPS) groups = MAX_GROUPS;
+    if (groups > 1 && g_queries.queryEx && !g_exRefused) {
+        for (WORD group = 0; group < groups; ++group)
+            if (!ReadGroup(&group, BufferProcessors(&group), times, count)) return false;
+        return true;
+    }
+    // The whole system in one group; where the grouped query is missing, the thread's group.
+    const WORD first = 0;
+    return ReadGroup(nullptr, BufferProcessors(groups <= 1 ? &first : nullptr), times, count);
+}
+
+}  // namespace
+
+KernelQueries SystemKernelQueries()
+{
+    const SystemVersion& version = RealSystemVersion();
+    return {FindProc<NtQuerySystemInformationProc>("ntdll.dll", "NtQuerySystemInformation"),
+            FindProc<NtQuerySystemInformationExProc>("ntdll.dll", "NtQuerySystemInformationEx"),
+            FindProc<GetActiveProcessorGroupCountProc>("kernel32.dll", "GetActiveProcessorGroupCount"),
+            FindProc<GetActiveProcessorCountProc>("kernel32.dll", "GetActiveProcessorCount"),
+            version.major,
+            version.minor};
+}
+
+void UseKernelQueries(const KernelQueries& queries)
+{
+    g_queries = queries;
+    g_queriesSet = true;
+    g_idleRefused = g_exRefused = false;
+    g_haveBaseline = false;
+}
+
+bool ReadUsageFromKernelTimes(uint32_t& usage)
+{
+    if (!g_queriesSet) UseKernelQueries(SystemKernelQueries());
+    CpuTimes* now = g_snapshots[g_next];
+    uint32_t count;
+    if (!TakeSnapshot(now, count)) {
+        g_haveBaseline = false;
+        return false;
+    }
+    const int previous = 1 - g_next;
+    const bool ok = g_haveBaseline && UsageFromProcessorTimes(g_snapshots[previous], g_counts[previous], now, count, usage);
+    g_counts[g_next] = count;
+    g_next = previous;
+    g_haveBaseline = true;
+    return ok;
+}
