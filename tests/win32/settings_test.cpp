@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -348,12 +349,19 @@ TEST(Measure, OnlyAFourByteDwordOfOneChoosesTaskManagersFigure)
     WriteKey(saved);
 }
 
-// planted.dll sits beside this test program as a DLL planted beside the meter would: a load by
-// bare name finds it first.
+// planted.dll sits beside this test program as a DLL planted beside the meter would, where a load
+// by bare name looks first.
 TEST(SystemLibrary, ComesFromTheSystemDirectoryNeverFromBesideTheProgram)
 {
-    const HMODULE beside = LoadLibraryA("planted.dll");
-    ASSERT_NE(beside, nullptr) << "planted.dll is not beside the test program";
+    char planted[MAX_PATH] = "";
+    const DWORD programLength = GetModuleFileNameA(nullptr, planted, MAX_PATH);
+    ASSERT_GT(programLength, 0u);
+    ASSERT_LT(programLength, static_cast<DWORD>(MAX_PATH));
+    char* name = strrchr(planted, '\\');
+    ASSERT_NE(name, nullptr);
+    lstrcpynA(name + 1, "planted.dll", static_cast<int>(planted + MAX_PATH - (name + 1)));
+    const HMODULE beside = LoadLibraryA(planted);
+    ASSERT_NE(beside, nullptr) << planted << " cannot be loaded";
     FreeLibrary(beside);
     EXPECT_EQ(LoadSystemLibrary("planted.dll"), nullptr);
 
