@@ -24,12 +24,11 @@ struct ShellIcon {
     unsigned char andMask[MAX_ICON_MASK_BYTES];
     bool tipKnown;      // ... and this tooltip
     char tip[TIP_BYTES];
-    uint32_t lastAccepted;  // GetTickCount of the shell's last accepted call
-    unsigned acceptedInRound;
+    unsigned acceptedInRound;  // the round of the shell's last accepted call
 };
 
 ShellIcon g_icons[STRIP_ICONS];
-uint32_t g_lastAccepted[STRIP_ICONS];  // the same times side by side, as IconToProbe takes them
+uint32_t g_lastAccepted[STRIP_ICONS];  // GetTickCount of each icon's last accepted call, as IconToProbe takes them
 unsigned g_round;                      // counts rounds, so that a question skips what a round touched
 
 void FillRecord(NOTIFYICONDATAA& record, HWND hwnd, UINT id, UINT flags)
