@@ -75,8 +75,9 @@ void OnCommand(HWND hwnd, WORD id)
 
 void OnNotifyIcon(HWND hwnd, LPARAM mouseMessage)
 {
-    // Any mouse message from an icon shows that somebody sees them, whatever was reported.
-    FollowSeen(hwnd, SeenEvent::Noticed);
+    // Any mouse message from an icon shows that somebody sees them, whatever was reported, and
+    // may come from dragging one to another place.
+    FollowIconMouse(hwnd);
     if (mouseMessage == WM_LBUTTONDBLCLK) ShowMeter(hwnd);
     else if (mouseMessage == WM_RBUTTONDOWN) ShowPopupMenu(hwnd);
 }
@@ -124,8 +125,9 @@ INT_PTR CALLBACK MeterDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         OnPowerBroadcast(hwnd, wParam, lParam);
         return FALSE;
     case WM_DESTROY:
-        RemoveStripIcons(hwnd);
+        // The timer first: no tick may run a round while a delete waits on the shell.
         KillTimer(hwnd, 0);
+        RemoveStripIcons(hwnd);
         return TRUE;
     }
     if (message == g_taskbarCreated && message != 0) {

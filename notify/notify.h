@@ -1,23 +1,29 @@
 // The three notification icons that carry the graph, and the sample cycle that refreshes them.
 // They are drawn at the size the taskbar shows, one pixel column per sample, in bars that stand
-// out from the taskbar, and the shell hears only what changed. While nobody can see them (a
-// locked session, a display that is off, a sleeping machine) the graph goes on filling, and the
-// shell hears nothing until somebody can.
+// out from the taskbar, each icon the third of the graph that its place on the taskbar calls for,
+// and the shell hears only what changed. While nobody can see them (a locked session, a display
+// that is off, a sleeping machine) the graph goes on filling, and the shell hears nothing until
+// somebody can; after the shell refused a call, it is left alone for a while.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
+#include "core/iconorder.h"
 #include "core/visibility.h"
 #include "notify/shell.h"
 #include "notify/taskbar.h"
 
 void AddStripIcons(HWND hwnd);       // the three baseline icons, uID 0, 1, 2, at the taskbar's size and colour
 void OnSampleTimer(HWND hwnd);       // read, push; send the shell what changed, or ask after one icon
-void RemoveStripIcons(HWND hwnd);    // delete all three
+void RemoveStripIcons(HWND hwnd);    // delete all three; from then on nothing reaches the shell
 void RestoreStripIcons(HWND hwnd);   // a new shell: measure again, delete and add all three with the current picture
-void FollowTaskbar(HWND hwnd);       // measure the icon size and decide the bar colour again; redraw on a change
+void FollowTaskbar(HWND hwnd);       // measure the icon size, decide the bar colour and read "Order" again; redraw on a change
+
+// A mouse message from any of the icons: somebody sees them, a wait after a refusal ends, and
+// the shell is asked soon where the icons are (the user may be dragging one).
+void FollowIconMouse(HWND hwnd);
 
 // A balloon from the right-most icon, once, at start: only while the icons are seen, never in the
 // middle of a round, never retried.
@@ -35,6 +41,9 @@ void OnPowerBroadcast(HWND hwnd, WPARAM event, LPARAM data);
 // whether they are seen.
 int StripIconSize();
 bool StripIconsSeen();
+
+// The third of the graph that each icon shows now.
+IconOrder StripIconOrder();
 
 // Where the sample cycle takes its readings: the processor statistic by default; tests put a
 // reading of their own making here.

@@ -4,11 +4,14 @@
 #include <cstring>
 
 #include "core/probe.h"
+#include "settings/system.h"
 
 static_assert(NOTIFYICONDATAA_V1_SIZE == SHELL_RECORD_SIZE, "the classic NOTIFYICONDATAA is 88 bytes");
+static_assert(NOTIFYICONDATAA_V2_SIZE == 488, "the balloon's NOTIFYICONDATAA (Windows 2000 and later) is 488 bytes");
 
 HINSTANCE g_hInstance;
-ShellCalls g_shellCalls = {Shell_NotifyIconA, CreateIcon};
+ShellCalls g_shellCalls = {Shell_NotifyIconA, CreateIcon,
+                           FindProc<decltype(ShellCalls::getRect)>("shell32.dll", "Shell_NotifyIconGetRect")};
 
 namespace {
 
@@ -54,14 +57,14 @@ void Accepted(UINT id)
     g_icons[id].acceptedInRound = g_round;
 }
 
-// One NIM_ADD or NIM_MODIFY for icon id with the fields in flags, and what the shell then holds.
-// The icon handle lives only until the shell has made its own copy. Where no icon can be made
-// (the process is out of handles), the call goes without one and the picture stays unknown, so
-// that the next round tries again; a modify left with nothing to send is not made.
-void Send(HWND hwnd, DWORD message, UINT id, UINT flags, const StripView& view)
+// One NIM_ADD or NIM_MODIFY for icon id with the fields in flags, the picture of andMask in the
+// view's size and colour, and the view's tooltip; and what the shell then holds. The icon handle
+// lives only until the shell has made its own copy. Where no icon can be made (the process is
+// out of handles), the call goes without one and the picture stays unknown, so that the next
+// round tries again; a modify left with nothing to send is not made. False when refused.
+bool Send(HWND hwnd, DWORD message, UINT id, UINT flags, const unsigned char* andMask, const StripView& view)
 {
     ShellIcon& icon = g_icons[id];
-    const unsigned char* andMask = view.masks + id * IconMaskBytes(view.size);
     NOTIFYICONDATAA record;
     FillRecord(record, hwnd, id, flags);
     record.uCallbackMessage = WM_NOTIFYICON;  // looked at only with NIF_MESSAGE
@@ -76,7 +79,7 @@ void Send(HWND hwnd, DWORD message, UINT id, UINT flags, const StripView& view)
     if (record.hIcon) DestroyIcon(record.hIcon);
     if (!taken) {
         icon.held = Held::Maybe;
-        return;
+        return false;
     }
     if (record.uFlags != 0) Accepted(id);
     if (message == NIM_ADD) {
@@ -96,6 +99,7 @@ void Send(HWND hwnd, DWORD message, UINT id, UINT flags, const StripView& view)
         icon.tipKnown = true;
         memcpy(icon.tip, record.szTip, TIP_BYTES);
     }
+    return true;
 }
 
 void Delete(HWND hwnd, UINT id)
@@ -114,25 +118,29 @@ bool ShowsPicture(const ShellIcon& icon, const StripView& view, const unsigned c
 
 }  // namespace
 
-void ShellShow(HWND hwnd, const StripView& view)
+bool ShellShow(HWND hwnd, const StripView& view)
 {
     ++g_round;
+    // A refused call ends the round: a shell that refuses may be one that blocks every call for
+    // seconds, and the next round adds all three again anyway.
     if (!ShellHoldsAll()) {
         // Deleted first wherever the shell may hold one, so that all three are added in order.
         for (UINT id = 0; id < STRIP_ICONS; ++id)
             if (g_icons[id].held != Held::No) Delete(hwnd, id);
-        const UINT tip = view.tip[0] ? NIF_TIP : 0;  // an empty tooltip is no tooltip
-        for (UINT id = 0; id < STRIP_ICONS; ++id) Send(hwnd, NIM_ADD, id, NIF_MESSAGE | NIF_ICON | tip, view);
-        return;
+        unsigned char face[MAX_ICON_MASK_BYTES];
+        BuildBaselineMask(face, view.size);
+        for (UINT id = 0; id < STRIP_ICONS; ++id)
+            if (!Send(hwnd, NIM_ADD, id, NIF_MESSAGE | NIF_ICON, face, view)) return false;
     }
-    const int maskBytes = IconMaskBytes(view.size);
+    // Then the current picture and tooltip of each icon, right after its add.
     for (UINT id = 0; id < STRIP_ICONS; ++id) {
         const ShellIcon& icon = g_icons[id];
         UINT flags = 0;
-        if (!ShowsPicture(icon, view, view.masks + id * maskBytes)) flags |= NIF_ICON;
+        if (!ShowsPicture(icon, view, view.icons[id])) flags |= NIF_ICON;
         if (!icon.tipKnown || strcmp(icon.tip, view.tip) != 0) flags |= NIF_TIP;
-        if (flags) Send(hwnd, NIM_MODIFY, id, flags, view);
+        if (flags && !Send(hwnd, NIM_MODIFY, id, flags, view.icons[id], view)) return false;
     }
+    return true;
 }
 
 void ShellAsk(HWND hwnd, bool everyIcon)
@@ -182,4 +190,21 @@ bool ShellBalloon(HWND hwnd, UINT id, const char* title, const char* text)
 void ShellRemove(HWND hwnd)
 {
     for (UINT id = 0; id < STRIP_ICONS; ++id) Delete(hwnd, id);
+}
+
+void ShellPlaces(HWND hwnd, IconPlace places[STRIP_ICONS])
+{
+    for (UINT id = 0; id < STRIP_ICONS; ++id) places[id] = IconPlace{};
+    if (!g_shellCalls.getRect) return;
+    for (UINT id = 0; id < STRIP_ICONS; ++id) {
+        // Identified by the window and the uID alone: the classic record carries no GUID.
+        NOTIFYICONIDENTIFIER icon;
+        memset(&icon, 0, sizeof icon);
+        icon.cbSize = sizeof icon;
+        icon.hWnd = hwnd;
+        icon.uID = id;
+        RECT place;
+        if (FAILED(g_shellCalls.getRect(&icon, &place))) return;
+        places[id] = {true, place.left, place.top, place.right, place.bottom};
+    }
 }

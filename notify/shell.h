@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "core/iconorder.h"
 #include "core/strip.h"
 
 // The classic ANSI record: every shell accepts it, and its tooltip holds 64 bytes.
@@ -23,14 +24,17 @@ extern HINSTANCE g_hInstance;
 struct StripView {
     int size;
     bool white;
-    const unsigned char* masks;  // the three AND masks, IconMaskBytes(size) bytes apart
-    const char* tip;             // NUL-terminated, shorter than TIP_BYTES
+    const unsigned char* icons[STRIP_ICONS];  // the AND mask that icon id shows, IconMaskBytes(size) bytes
+    const char* tip;                          // NUL-terminated, shorter than TIP_BYTES
 };
 
-// One round of calls that brings the shell to the view: where the shell may lack an icon, all
-// three deleted and added again in order, so that the graph reads left to right; otherwise, per
-// icon, nothing, the tooltip alone or a new icon (and the tooltip when it changed).
-void ShellShow(HWND hwnd, const StripView& view);
+// One round of calls that brings the shell to the view. Where the shell may lack an icon, all
+// three are deleted and added again in order, each with the same face, the idle graph's picture
+// and no tooltip: Windows recognises a program's icons across adds by their pixels and tooltip
+// (among others), to keep them where the user put them. Then, per icon, nothing, the tooltip
+// alone or a new icon (and the tooltip when it changed). False when the shell refused an add or
+// a modify, which ends the round.
+bool ShellShow(HWND hwnd, const StripView& view);
 
 // Asks the shell whether it still holds an icon that no call has touched for a while, on a graph
 // that sends nothing (a modify with no fields changes nothing and fails for an icon the shell
@@ -52,11 +56,17 @@ bool ShellBalloon(HWND hwnd, UINT id, const char* title, const char* text);
 // Deletes all three; the shell holds none of them afterwards.
 void ShellRemove(HWND hwnd);
 
+// Where the shell shows each icon (Windows 7 and later); every place unknown where the call is
+// missing or fails. Stops at the first failure, since the order needs all three.
+void ShellPlaces(HWND hwnd, IconPlace places[STRIP_ICONS]);
+
 // The meter's only ways into the shell and to icon handles, replaced by tests that count or
 // refuse the calls (the defaults are Windows' own).
 struct ShellCalls {
     BOOL(WINAPI* notify)(DWORD message, PNOTIFYICONDATAA record);
     HICON(WINAPI* createIcon)(HINSTANCE instance, int width, int height, BYTE planes, BYTE bitsPerPixel,
                               const BYTE* andMask, const BYTE* xorMask);
+    // Shell_NotifyIconGetRect, found in shell32 at start; null where the shell lacks it.
+    HRESULT(WINAPI* getRect)(const NOTIFYICONIDENTIFIER* icon, RECT* place);
 };
 extern ShellCalls g_shellCalls;

@@ -1,11 +1,13 @@
 // The sampling delay: the slider holds it, the label and the timer follow it, HKCU stores it;
-// beside it the user's choices of bar colour and of the figure shown, which only the user writes.
+// beside it the user's choices of bar colour, of the figure shown and of the icons' order, which
+// only the user writes.
 #include "settings/settings.h"
 
 #include <commctrl.h>
 
 #include "core/barcolour.h"
 #include "core/decimal.h"
+#include "core/iconorder.h"
 #include "res/resource.h"
 #include "settings/system.h"
 
@@ -15,6 +17,7 @@ const char SETTINGS_KEY[] = "Software\\Cyclowisp";
 const char DELAY_VALUE[] = "Delay";
 const char BARS_VALUE[] = "Bars";
 const char MEASURE_VALUE[] = "Measure";
+const char ORDER_VALUE[] = "Order";
 char KEY_CLASS[] = " ";  // RegCreateKeyExA takes the class as a non-const string
 const int DEFAULT_POS = 5;
 
@@ -113,6 +116,13 @@ uint32_t LoadMeasureChoice()
     DWORD value;
     return ReadUserDword(SETTINGS_KEY, MEASURE_VALUE, value) && value == MEASURE_UTILITY ? MEASURE_UTILITY
                                                                                         : MEASURE_BUSY_TIME;
+}
+
+uint32_t LoadOrderChoice()
+{
+    DWORD value;
+    const bool stored = ReadUserDword(SETTINGS_KEY, ORDER_VALUE, value);
+    return stored && (value == ORDER_ADDING || value == ORDER_REVERSED) ? value : ORDER_AUTOMATIC;
 }
 
 void SaveDelay(HWND hwnd)

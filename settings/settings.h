@@ -1,5 +1,5 @@
 // The sampling delay: the slider in tenths of a second, its label, the timer and the stored default;
-// and the user's stored choices of bar colour and of the figure shown.
+// and the user's stored choices of bar colour, of the figure shown and of the icons' order.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +27,12 @@ uint32_t LoadBarsChoice();
 constexpr uint32_t MEASURE_BUSY_TIME = 0;
 constexpr uint32_t MEASURE_UTILITY = 1;
 uint32_t LoadMeasureChoice();
+
+// The stored "Order" value beside the delay: ORDER_ADDING (1), uID 0 always shows the oldest
+// third, ORDER_REVERSED (2), uID 2 does, or for anything else, a missing value and one that is not
+// a 4-byte REG_DWORD included, ORDER_AUTOMATIC, the order the shell reports. For taskbars that
+// cannot tell. The program never writes it.
+uint32_t LoadOrderChoice();
 
 // A 4-byte REG_DWORD of HKEY_CURRENT_USER; false, value untouched, when the key or the value is
 // missing or the value has any other type or size.

@@ -226,6 +226,22 @@ class RunningMeter(Desktop):
         self.probe("usage", HALF)
         wait_for("the tooltip 50 %", lambda: self.hover_tooltip(2) == "50 %", timeout=40)
 
+    def test_02b_order_2_puts_the_newest_third_into_icon_0(self):
+        # Wine's own tray window shows the icons in the order of adding, so the automatic order
+        # is that one; a taskbar that cannot tell the order is what the stored value is for.
+        thirds = [HALF] * 16 + [LOW] * 16 + [FULL] * 16
+        self.meter.feed(thirds)
+        oldest_first = [HEADROOM[u] for u in thirds]
+        self.wait_graph("the fed graph", lambda c: c == oldest_first)
+        try:
+            self.probe("order", 2)
+            self.probe("settingchange")
+            self.wait_graph("the newest third in icon 0", lambda c: c == oldest_first[32:] + oldest_first[16:32] + oldest_first[:16])
+        finally:
+            self.probe("order", "none")
+            self.probe("settingchange")
+        self.wait_graph("the order of adding again", lambda c: c == oldest_first)
+
     def test_03_single_click_does_nothing_double_click_shows(self):
         self.screen.click(*self.probe.icon_centre(1))
         # A later click whose effect shows: once its menu is open, the single click before it has

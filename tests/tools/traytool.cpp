@@ -446,6 +446,7 @@ std::string Run(std::vector<const char*> words)
     if (cmd == "theme" && n == 1) return SetTheme(arg(1));
     if (cmd == "bars" && n == 1) return SetBars(arg(1), false);
     if (cmd == "bars" && n == 2 && strcmp(arg(2), "sz") == 0) return SetBars(arg(1), true);
+    if (cmd == "order" && n == 1) return SetValue(HKEY_CURRENT_USER, SETTINGS_KEY, "Order", REG_DWORD, arg(1));
     if (cmd == "measure" && n == 1) return SetMeasure(arg(1), "dword");
     if (cmd == "measure" && n == 2) return SetMeasure(arg(1), arg(2));
     if (cmd == "pdh" && n == 3 && strcmp(arg(1), "set") == 0)

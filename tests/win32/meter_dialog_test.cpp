@@ -183,7 +183,18 @@ TEST_F(MeterDialog, DestroyRemovesTheThreeIconsAndStopsTheTimer)
     EXPECT_EQ(HeldIcons(dlg), "111");
     ASSERT_TRUE(PumpUntil([] { return g_ticks >= 2; }, 30000)) << "the sampling timer never ticked";
 
+    // Inside the first delete, while it waits on the shell: is the timer still running, and does
+    // a new shell's broadcast delivered then bring an icon back, to outlive the program?
+    ShellLogged logged;
+    bool timerDuringDeletes = true;
+    const HWND meter = dlg;
+    g_duringNextCall = [meter, &timerDuringDeletes] {
+        timerDuringDeletes = KillTimer(meter, 0) != FALSE;
+        SendMessageA(meter, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    };
     DestroyWindow(dlg);
+    EXPECT_FALSE(timerDuringDeletes) << "the sampling timer still ran during the deletes";
+    EXPECT_EQ(TakeShellLog(), "delete 0\ndelete 1\ndelete 2\n");
 
     ASSERT_TRUE(g_atDestroy.seen);
     EXPECT_EQ(g_atDestroy.heldIcons, "000") << "icons the dialog left to the shell when it was destroyed";
@@ -454,11 +465,11 @@ TEST(FirstStart, OnWindows10OnlyAStartWithNoDelayStoredShowsOneQuietBalloonFromT
         PumpFor(500);
         const std::string log = TakeShellLog();
         // After the three adds, and only then.
-        const std::string adds = "add 0 icon(" + std::to_string(StripIconSize()) + " black)\n";
+        const std::string adds = "add 0 icon(" + std::to_string(StripIconSize()) + " black) idle\n";
         EXPECT_EQ(log.compare(0, adds.size(), adds), 0) << log;
         EXPECT_EQ(log.find("balloon") != std::string::npos, c.hint) << log;
         if (c.hint) {
-            EXPECT_NE(log.find("add 2 icon(" + std::to_string(StripIconSize()) + " black)\n" + balloon), std::string::npos)
+            EXPECT_NE(log.find("add 2 icon(" + std::to_string(StripIconSize()) + " black) idle\n" + balloon), std::string::npos)
                 << log;
         }
         DestroyWindow(dlg);

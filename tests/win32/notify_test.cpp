@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <psapi.h>
+#include <wtsapi32.h>
 
 #include <cstring>
 #include <functional>
@@ -108,25 +109,35 @@ void ClearTheme(bool keyToo)
     if (keyToo) RegDeleteKeyA(HKEY_CURRENT_USER, THEME_KEY);
 }
 
-// The user's choice of bar colour beside the stored delay.
+// The user's choices beside the stored delay: the bars' colour, the icons' order.
 const char SETTINGS_KEY[] = "Software\\Cyclowisp";
 
-void SetBars(DWORD type, const std::vector<BYTE>& bytes)
+void SetSetting(const char* name, DWORD type, const std::vector<BYTE>& bytes)
 {
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExA(key, "Bars", 0, type, bytes.data(), static_cast<DWORD>(bytes.size())), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(key, name, 0, type, bytes.data(), static_cast<DWORD>(bytes.size())), ERROR_SUCCESS);
     RegCloseKey(key);
+}
+
+void ClearSetting(const char* name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, name);
+        RegCloseKey(key);
+    }
+}
+
+void SetBars(DWORD type, const std::vector<BYTE>& bytes)
+{
+    SetSetting("Bars", type, bytes);
 }
 
 void ClearBars()
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, "Bars");
-        RegCloseKey(key);
-    }
+    ClearSetting("Bars");
 }
 
 // The meter's own way to measure its icon size, and a stand-in that tests set: Wine reads a
@@ -178,6 +189,7 @@ protected:
         RestoreEmptySampleKey();
         ClearTheme(false);
         ClearBars();
+        ClearSetting("Order");
         HistoryReset();
         ASSERT_TRUE(PumpUntilNoIcons()) << "icons left in the tray by someone else";
     }
@@ -189,6 +201,7 @@ protected:
         RestoreEmptySampleKey();
         ClearTheme(false);
         ClearBars();
+        ClearSetting("Order");
         g_iconSizeSource = g_realIconSize;
         g_usageSource = ReadProcessorUsage;
     }
@@ -400,17 +413,21 @@ TEST_F(StripIcons, RestoreBringsLostIconsBackWithTheCurrentPictureWithoutTakingA
     EXPECT_EQ(g_callbacks[0].lParam, WM_RBUTTONDOWN);
 }
 
-TEST_F(StripIcons, AnIconLostWithoutABroadcastIsBackWithinTwoTicksInOrder)
+TEST_F(StripIcons, AnIconLostWithoutABroadcastIsBackASecondLaterInOrder)
 {
     AddStripIcons(hwnd);
     Tick(100);
     Tick(37);
-    // The shell drops the middle icon and says nothing. The next tick's call for it fails.
+    // The shell drops the middle icon and says nothing. The next tick's call for it fails, and
+    // the shell is left alone for a second before all three are added again.
     DeleteIconBehindItsBack(hwnd, 1);
     Tick(0);
     Tick(50);
+    EXPECT_FALSE(TrayHoldsIcon(hwnd, 1)) << "added again at once";
+    Sleep(1000);
+    Tick(50);
     EXPECT_EQ(IdsSettleTo({0, 1, 2}), (std::vector<WPARAM>{0, 1, 2}));
-    const std::string expected = Graph({100, 37, 0, 50});
+    const std::string expected = Graph({100, 37, 0, 50, 50});
     EXPECT_EQ(TrayPicture(expected), expected);
 }
 
@@ -462,9 +479,9 @@ TEST_F(StripIcons, AnIconLostWhileTheGraphStandsStillIsBackWithinAboutTwoSeconds
     }
 }
 
-TEST_F(StripIcons, AnAddRefusedAtStartIsRepairedByTheFirstTick)
+TEST_F(StripIcons, AnAddRefusedAtStartIsRepairedASecondLater)
 {
-    // A stale icon 1 of this window makes the shell refuse that add, and sits left of the others.
+    // A stale icon 1 of this window makes the shell refuse that add, which ends the round.
     NOTIFYICONDATAA stale = {};
     stale.cbSize = NOTIFYICONDATAA_V1_SIZE;
     stale.hWnd = hwnd;
@@ -474,11 +491,13 @@ TEST_F(StripIcons, AnAddRefusedAtStartIsRepairedByTheFirstTick)
     stale.hIcon = LoadIconA(nullptr, IDI_APPLICATION);  // the shell shows no icon without a picture
     ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &stale));
     AddStripIcons(hwnd);
-    ASSERT_EQ(IdsSettleTo({1, 0, 2}), (std::vector<WPARAM>{1, 0, 2}));
+    ASSERT_EQ(IdsSettleTo({1, 0}), (std::vector<WPARAM>{1, 0}));
 
     Tick(100);
+    Sleep(1000);
+    Tick(37);
     EXPECT_EQ(IdsSettleTo({0, 1, 2}), (std::vector<WPARAM>{0, 1, 2}));
-    EXPECT_EQ(TrayPicture(Graph({100})), Graph({100}));
+    EXPECT_EQ(TrayPicture(Graph({100, 37})), Graph({100, 37}));
 }
 
 TEST_F(StripIcons, ASizeChangeRedrawsTheRecentHistoryAtTheNewSizeAtOnceWithoutASample)
@@ -708,9 +727,9 @@ const struct {
     void (*unseen)(HWND);
     void (*seen)(HWND);
 } UNSEEN_AND_SEEN[] = {
-    {"a locked session", [](HWND h) { SessionReport(h, 7); }, [](HWND h) { SessionReport(h, 8); }},
-    {"another user at the console", [](HWND h) { SessionReport(h, 2); }, [](HWND h) { SessionReport(h, 1); }},
-    {"a remote session whose client went", [](HWND h) { SessionReport(h, 4); }, [](HWND h) { SessionReport(h, 3); }},
+    {"a locked session", [](HWND h) { SessionReport(h, WTS_SESSION_LOCK); }, [](HWND h) { SessionReport(h, WTS_SESSION_UNLOCK); }},
+    {"another user at the console", [](HWND h) { SessionReport(h, WTS_CONSOLE_DISCONNECT); }, [](HWND h) { SessionReport(h, WTS_CONSOLE_CONNECT); }},
+    {"a remote session whose client went", [](HWND h) { SessionReport(h, WTS_REMOTE_DISCONNECT); }, [](HWND h) { SessionReport(h, WTS_REMOTE_CONNECT); }},
     {"the display off, then dimmed", [](HWND h) { DisplayReport(h, 0); }, [](HWND h) { DisplayReport(h, 2); }},
     {"the display off, then on", [](HWND h) { DisplayReport(h, 0); }, [](HWND h) { DisplayReport(h, 1); }},
     {"a sleeping machine", [](HWND h) { PowerReport(h, PBT_APMSUSPEND); },
@@ -754,7 +773,7 @@ TEST_F(StripIcons, IconsLostWhileNobodyCouldSeeAreBackTheMomentSomebodyCan)
     AddStripIcons(hwnd);
     Tick(37);
     ShellLogged logged;
-    SessionReport(hwnd, 7);
+    SessionReport(hwnd, WTS_SESSION_LOCK);
     DeleteIconBehindItsBack(hwnd, 1);
     for (int tick = 0; tick < 15; ++tick) {  // long enough for a question while seen
         Sleep(100);
@@ -762,10 +781,11 @@ TEST_F(StripIcons, IconsLostWhileNobodyCouldSeeAreBackTheMomentSomebodyCan)
     }
     EXPECT_EQ(TakeShellLog(), "") << "a call while the session was locked";
 
-    // Seen again: a question after every icon, and the lost one makes it add all three again.
-    SessionReport(hwnd, 8);
+    // Seen again: a question after every icon, and the lost one makes it add all three again,
+    // each with the idle graph's face, then the current picture and tooltip.
+    SessionReport(hwnd, WTS_SESSION_UNLOCK);
     EXPECT_EQ(TakeShellLog(), "ask 0\nask 1 refused\nask 2\ndelete 0\ndelete 1 refused\ndelete 2\n" +
-                                  Three("add", Look() + " tip"));
+                                  Three("add", Look() + " idle") + Three("modify", Look() + " tip"));
     EXPECT_EQ(IdsSettleTo({0, 1, 2}), (std::vector<WPARAM>{0, 1, 2}));
     EXPECT_EQ(TrayPicture(Graph(Readings(HISTORY_LENGTH, 37))), Graph(Readings(HISTORY_LENGTH, 37)));
 }
@@ -814,8 +834,9 @@ TEST_F(StripIcons, AMessageThatComesDuringARoundTakesEffectOnceTheRoundIsOver)
     } cases[] = {
         {"a settings change to white bars", [](HWND h) { SetBars(REG_DWORD, Le32(2)); FollowTaskbar(h); },
          Three("modify", Look(true))},
-        {"a new shell", [](HWND h) { RestoreStripIcons(h); }, Three("delete") + Three("add", Look() + " tip")},
-        {"a lock", [](HWND h) { SessionReport(h, 7); }, ""},
+        {"a new shell", [](HWND h) { RestoreStripIcons(h); },
+         Three("delete") + Three("add", Look() + " idle") + Three("modify", Look() + " tip")},
+        {"a lock", [](HWND h) { SessionReport(h, WTS_SESSION_LOCK); }, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -829,7 +850,7 @@ TEST_F(StripIcons, AMessageThatComesDuringARoundTakesEffectOnceTheRoundIsOver)
         Tick(100);
         // The tick's round whole, in one size and colour, and only then what the message asked for.
         EXPECT_EQ(TakeShellLog(), "modify 0 tip\nmodify 1 tip\nmodify 2 " + Look() + " tip\n" + c.after);
-        SessionReport(hwnd, 8);
+        SessionReport(hwnd, WTS_SESSION_UNLOCK);
         ClearBars();
         FollowTaskbar(hwnd);
         RemoveStripIcons(hwnd);
@@ -853,10 +874,12 @@ TEST_F(StripIcons, AnIconThatCannotBeMadeIsSentAgainUntilItIs)
     ShellLogged logged;
     g_shellCalls.createIcon = ScriptedCreateIcon;
     FillHistory(37);
-    g_iconFates = {true, false};
+    g_iconFates = {true, false, true, true, false};
     AddStripIcons(hwnd);
-    // Icon 1 is added without a picture, in its place, so that the graph keeps its order.
-    EXPECT_EQ(TakeShellLog(), "add 0 " + Look() + "\nadd 1\nadd 2 " + Look() + "\n");
+    // Icon 1 is added without a picture, in its place, so that the graph keeps its order; its
+    // picture cannot be made for the modify after the adds either, which it is left out of.
+    EXPECT_EQ(TakeShellLog(), "add 0 " + Look() + " idle\nadd 1\nadd 2 " + Look() + " idle\nmodify 0 " + Look() +
+                                  "\nmodify 2 " + Look() + "\n");
     Tick(37);  // the picture that icon 1 lacks goes with the tooltips
     EXPECT_EQ(TakeShellLog(), "modify 0 tip\nmodify 1 " + Look() + " tip\nmodify 2 tip\n");
 
@@ -879,10 +902,10 @@ TEST_F(StripIcons, AHintIsABalloonFromTheRightmostIconOnlyWhileSeenAndARefusalCh
     ShellLogged logged;
     ShowStripHint(hwnd, "Title", "Text");
     EXPECT_EQ(TakeShellLog(), "balloon 2 (" + v2 + " bytes) info quiet: Title | Text\n");
-    SessionReport(hwnd, 7);
+    SessionReport(hwnd, WTS_SESSION_LOCK);
     ShowStripHint(hwnd, "Title", "Text");
     EXPECT_EQ(TakeShellLog(), "") << "a balloon while locked";
-    SessionReport(hwnd, 8);
+    SessionReport(hwnd, WTS_SESSION_UNLOCK);
     TakeShellLog();
 
     // Refused (here: the shell has lost the icon): no retry, and nothing else of the meter's
@@ -892,6 +915,322 @@ TEST_F(StripIcons, AHintIsABalloonFromTheRightmostIconOnlyWhileSeenAndARefusalCh
     EXPECT_EQ(TakeShellLog(), "balloon 2 (" + v2 + " bytes) info quiet: Title | Text refused\n");
     Tick(37);
     EXPECT_EQ(TakeShellLog(), "");
+}
+
+// --- The order of the icons on the taskbar, the face of every add, a refusing shell, the end ---
+
+// The three icons in uID order when icon id shows the third order.slice[id] of `graph`, the
+// graph as it reads from left to right.
+std::string InUidOrder(const std::string& graph, const IconOrder& order)
+{
+    std::string text;
+    for (size_t pos = 0; pos < graph.size();) {
+        const size_t end = graph.find('\n', pos);
+        const std::string row = graph.substr(pos, end - pos);
+        const size_t third = row.size() / 3;
+        for (int id = 0; id < 3; ++id) text += row.substr(order.slice[id] * third, third);
+        text += '\n';
+        pos = end + 1;
+    }
+    return text;
+}
+
+std::string Slices(const IconOrder& order)
+{
+    std::string text;
+    for (uint8_t slice : order.slice) text += static_cast<char>('0' + slice);
+    return text;
+}
+
+// A history whose three thirds differ (full, half, idle), so that every order draws another
+// picture; no reading from the ticks, so that it stands still.
+std::vector<uint32_t> ThreeThirds()
+{
+    HistoryReset();
+    std::vector<uint32_t> readings = Concat(Concat(Readings(S(), 100), Readings(S(), 50)), Readings(S(), 0));
+    for (uint32_t usage : readings) HistoryPush(usage);
+    return readings;
+}
+
+bool NoReading(uint32_t&)
+{
+    return false;
+}
+
+const char PLACES[] = "place 0\nplace 1\nplace 2\n";
+
+TEST_F(StripIcons, TheOldestThirdGoesToTheLeftMostIconWhereverTheShellShowsIt)
+{
+    g_usageSource = NoReading;
+    ShellLogged logged;
+    PlacesScripted places(hwnd);
+    places.Row({2, 1, 0});  // as a taskbar that places icons from the right
+    AddStripIcons(hwnd);
+    const std::vector<uint32_t> readings = ThreeThirds();
+    OnSampleTimer(hwnd);
+    const std::string graph = Graph(readings);
+    EXPECT_EQ(TrayPicture(InUidOrder(graph, ADDING_ORDER)), InUidOrder(graph, ADDING_ORDER)) << "before it is asked";
+    TakeShellLog();
+
+    // Asked a little after the adds (here on the mouse's cue; a tick would also ask after an
+    // icon), the new order goes out at once, in one round: icon 1 stays in the middle.
+    Sleep(1100);
+    FollowIconMouse(hwnd);
+    EXPECT_EQ(TakeShellLog(), PLACES + ("modify 0 " + Look() + "\nmodify 2 " + Look() + "\n"));
+    EXPECT_EQ(Slices(StripIconOrder()), "210");
+    EXPECT_EQ(TrayPicture(InUidOrder(graph, REVERSED_ORDER)), InUidOrder(graph, REVERSED_ORDER));
+
+    // The user drags the icons into another order; the mouse over them is the cue.
+    places.Row({1, 0, 2});
+    Sleep(1100);
+    FollowIconMouse(hwnd);
+    EXPECT_EQ(TakeShellLog(), PLACES + Three("modify", Look()));
+    EXPECT_EQ(Slices(StripIconOrder()), "102");
+
+    // Reports that say nothing of the order keep the one learned.
+    const struct {
+        const char* what;
+        std::function<void()> report;
+        const char* questions;
+    } silent[] = {
+        {"the call fails, as Wine's stub does", [&] { places.Fail(); }, "place 0 refused\n"},
+        {"a closed flyout: every icon at its button",
+         [&] {
+             for (UINT id = 0; id < 3; ++id) places.At(id, {760, 1040, 784, 1064});
+         },
+         PLACES},
+        {"a column",
+         [&] {
+             for (UINT id = 0; id < 3; ++id)
+                 places.At(id, {800, 900 + 24 * static_cast<LONG>(id), 824, 924 + 24 * static_cast<LONG>(id)});
+         },
+         PLACES},
+    };
+    for (const auto& c : silent) {
+        SCOPED_TRACE(c.what);
+        c.report();
+        Sleep(1100);
+        FollowIconMouse(hwnd);
+        EXPECT_EQ(TakeShellLog(), c.questions);
+        EXPECT_EQ(Slices(StripIconOrder()), "102");
+    }
+    EXPECT_EQ(TrayPicture(InUidOrder(graph, {{1, 0, 2}})), InUidOrder(graph, {{1, 0, 2}}));
+}
+
+TEST_F(StripIcons, TheShellIsAskedWhereTheIconsAreAtASlowPaceAndNeverWhileNobodyCanSee)
+{
+    FillHistory(37);
+    WriteUsage(37);
+    ShellLogged logged;
+    PlacesScripted places(hwnd);
+    places.Row({0, 1, 2});
+    const DWORD start = GetTickCount();
+    AddStripIcons(hwnd);
+    // 12 s of ticks at the shortest delay on a still graph: a question a little after the adds,
+    // then one at the slow pace.
+    std::vector<DWORD> asked;
+    while (GetTickCount() - start < 12000) {
+        Sleep(100);
+        OnSampleTimer(hwnd);
+        for (const std::string& line : g_shellLog)
+            if (line == "place 0") asked.push_back(GetTickCount() - start);
+        g_shellLog.clear();
+    }
+    ASSERT_EQ(asked.size(), 2u);
+    std::cout << "  questions after " << asked[0] << " and " << asked[1] << " ms\n";
+    EXPECT_GE(asked[0], 1000u);
+    EXPECT_GE(asked[1] - asked[0], 10000u);
+
+    // Locked: a settings change and the mouse would call for a question; none comes until the
+    // session is unlocked.
+    SessionReport(hwnd, WTS_SESSION_LOCK);
+    FollowTaskbar(hwnd);
+    for (int tick = 0; tick < 15; ++tick) {
+        Sleep(100);
+        OnSampleTimer(hwnd);
+    }
+    EXPECT_EQ(TakeShellLog(), "");
+    SessionReport(hwnd, WTS_SESSION_UNLOCK);
+    EXPECT_EQ(TakeShellLog().rfind(PLACES, 0), 0u) << "asked first thing when seen again";
+}
+
+TEST_F(StripIcons, TheUsersOrderOverridesTheShellsAndAMistypedValueIsAutomatic)
+{
+    g_usageSource = NoReading;
+    PlacesScripted places(hwnd);
+    places.Row({1, 0, 2});
+    AddStripIcons(hwnd);
+    const std::vector<uint32_t> readings = ThreeThirds();
+    Sleep(1100);
+    OnSampleTimer(hwnd);
+    ASSERT_EQ(Slices(StripIconOrder()), "102") << "learned from the shell";
+    const struct {
+        const char* what;
+        DWORD type;
+        std::vector<BYTE> bytes;
+        const char* slices;
+    } cases[] = {
+        {"1: the order of adding", REG_DWORD, Le32(1), "012"},
+        {"2: the reverse", REG_DWORD, Le32(2), "210"},
+        {"0: automatic", REG_DWORD, Le32(0), "102"},
+        {"3", REG_DWORD, Le32(3), "102"},
+        {"2 as a string", REG_SZ, {'2', 0}, "102"},
+        {"2 as binary", REG_BINARY, Le32(2), "102"},
+        {"2 as a QWORD", REG_QWORD, {2, 0, 0, 0, 0, 0, 0, 0}, "102"},
+        {"a REG_DWORD of 2 bytes", REG_DWORD, {2, 0}, "102"},
+        {"a REG_DWORD of 8 bytes", REG_DWORD, {2, 0, 0, 0, 0, 0, 0, 0}, "102"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetSetting("Order", c.type, c.bytes);
+        FollowTaskbar(hwnd);  // as on a settings-change broadcast
+        EXPECT_EQ(Slices(StripIconOrder()), c.slices);
+    }
+    ClearSetting("Order");
+    FollowTaskbar(hwnd);
+    EXPECT_EQ(Slices(StripIconOrder()), "102") << "no value";
+
+    // Where the user has said, the shell is not asked, and the picture follows the word.
+    SetSetting("Order", REG_DWORD, Le32(2));
+    FollowTaskbar(hwnd);
+    ShellLogged logged;
+    Sleep(1100);
+    FollowIconMouse(hwnd);
+    EXPECT_EQ(TakeShellLog(), "");
+    const std::string graph = Graph(readings);
+    EXPECT_EQ(TrayPicture(InUidOrder(graph, REVERSED_ORDER)), InUidOrder(graph, REVERSED_ORDER));
+    ClearSetting("Order");
+}
+
+TEST_F(StripIcons, EveryAddCarriesTheIdleFaceWithoutATooltipAndTheCurrentPictureFollows)
+{
+    ShellLogged logged;
+    FillHistory(37);
+    AddStripIcons(hwnd);
+    EXPECT_EQ(TakeShellLog(), Three("add", Look() + " idle") + Three("modify", Look()));
+    Tick(37);
+    EXPECT_EQ(TakeShellLog(), Three("modify", "tip"));
+
+    // A new shell, in white bars: the same idle face, in the new colour.
+    SetBars(REG_DWORD, Le32(2));
+    RestoreStripIcons(hwnd);
+    EXPECT_EQ(TakeShellLog(), Three("delete") + Three("add", Look(true) + " idle") + Three("modify", Look(true) + " tip"));
+    ClearBars();
+
+    // An idle graph with no tooltip is all the adds say.
+    HistoryReset();
+    g_usageSource = NoReading;
+    OnSampleTimer(hwnd);
+    TakeShellLog();
+    RestoreStripIcons(hwnd);
+    EXPECT_EQ(TakeShellLog(), Three("delete") + Three("add", Look() + " idle"));
+    EXPECT_EQ(TrayPicture(Graph({})), Graph({}));
+}
+
+// A shell that refuses every add and modify and takes every delete, as a busy or restarting
+// one may, logging each call as the log does, with its time.
+std::vector<DWORD> g_refusedAt;
+BOOL WINAPI RefusingNotify(DWORD message, PNOTIFYICONDATAA record)
+{
+    if (message == NIM_DELETE) return LoggingNotify(message, record);
+    g_shellLog.push_back(DescribeCall(message, *record) + " refused");
+    g_refusedAt.push_back(GetTickCount());
+    return FALSE;
+}
+
+// Ticks every 100 ms for `ms`; the times at which a full round (its first add) began.
+std::vector<DWORD> RoundsDuring(HWND hwnd, DWORD ms)
+{
+    std::vector<DWORD> rounds;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        Sleep(100);
+        g_refusedAt.clear();
+        OnSampleTimer(hwnd);
+        for (size_t i = 0; i < g_shellLog.size(); ++i)
+            if (g_shellLog[i].rfind("add 0", 0) == 0) rounds.push_back(g_refusedAt.empty() ? GetTickCount() : g_refusedAt[0]);
+        g_shellLog.clear();
+    }
+    return rounds;
+}
+
+// Readings of the test's own making, each different from the one before, all kept.
+std::vector<uint32_t> g_taken;
+bool TakenReading(uint32_t& usage)
+{
+    usage = static_cast<uint32_t>(g_taken.size() * 7 % 101);
+    g_taken.push_back(usage);
+    return true;
+}
+
+TEST_F(StripIcons, AfterARefusalTheShellIsLeftAloneForASecondThenTwoUntilANewShellOrTheMouse)
+{
+    FillHistory(37);
+    AddStripIcons(hwnd);
+    Tick(37);
+    ShellLogged logged;
+    g_shellCalls.notify = RefusingNotify;
+    g_usageSource = TakenReading;
+    g_taken.clear();
+    g_refusedAt.clear();
+    OnSampleTimer(hwnd);
+    ASSERT_FALSE(g_refusedAt.empty());
+    const DWORD refused = g_refusedAt.back();
+    EXPECT_EQ(TakeShellLog(), "modify 0 tip refused\n") << "a refusal ends the round";
+
+    // Ticks go on meanwhile; the next full round comes a second after the refusal, the one after
+    // it two seconds later: each with the same face, and refused here. (The shell took the
+    // deletes of the first; it holds none of the icons from then on.)
+    const std::vector<DWORD> rounds = RoundsDuring(hwnd, 3800);
+    ASSERT_EQ(rounds.size(), 2u) << "full rounds in 3.8 s";
+    std::cout << "  full rounds " << rounds[0] - refused << " and " << rounds[1] - refused << " ms after the refusal\n";
+    EXPECT_GE(rounds[0] - refused, 1000u);
+    EXPECT_LE(rounds[0] - refused, 1800u);
+    EXPECT_GE(rounds[1] - rounds[0], 2000u);
+
+    // A new shell ends the wait at once, and so does the user's mouse over an icon; the wait
+    // after that refusal is longer than a second.
+    RestoreStripIcons(hwnd);
+    EXPECT_EQ(TakeShellLog(), Three("delete", "refused") + "add 0 " + Look() + " idle refused\n");
+    FollowIconMouse(hwnd);
+    EXPECT_EQ(TakeShellLog(), "delete 0 refused\nadd 0 " + Look() + " idle refused\n");
+    EXPECT_EQ(RoundsDuring(hwnd, 1500).size(), 0u);
+
+    // The shell takes calls again: the picture holds every reading taken meanwhile.
+    g_shellCalls.notify = LoggingNotify;
+    RestoreStripIcons(hwnd);
+    EXPECT_EQ(IdsSettleTo({0, 1, 2}), (std::vector<WPARAM>{0, 1, 2}));
+    const std::vector<uint32_t> readings = Concat(Readings(HISTORY_LENGTH, 37), g_taken);
+    EXPECT_EQ(TrayPicture(Graph(readings)), Graph(readings));
+}
+
+TEST_F(StripIcons, NothingThatArrivesDuringTheFinalDeletesAddsAnIconAgain)
+{
+    const struct {
+        const char* what;
+        bool locked;  // before the deletes
+        void (*message)(HWND);
+    } cases[] = {
+        {"a new shell's TaskbarCreated", false, [](HWND h) { RestoreStripIcons(h); }},
+        {"seen again", true, [](HWND h) { SessionReport(h, WTS_SESSION_UNLOCK); }},
+        {"the mouse over an icon", false, [](HWND h) { FollowIconMouse(h); }},
+        {"a settings change", false, [](HWND h) { FollowTaskbar(h); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FillHistory(37);
+        AddStripIcons(hwnd);
+        Tick(37);
+        if (c.locked) SessionReport(hwnd, WTS_SESSION_LOCK);
+        ShellLogged logged;
+        const HWND owner = hwnd;
+        const auto message = c.message;
+        g_duringNextCall = [owner, message] { message(owner); };  // inside the first delete
+        RemoveStripIcons(hwnd);
+        EXPECT_EQ(TakeShellLog(), Three("delete"));
+        EXPECT_TRUE(PumpUntilNoIcons()) << "an icon left behind";
+        for (UINT id = 0; id < 3; ++id) EXPECT_FALSE(TrayHoldsIcon(hwnd, id)) << "icon " << id;
+    }
 }
 
 UINT g_standInDpi;
