@@ -241,6 +241,9 @@ class RunningMeter(Desktop):
             self.probe("order", "none")
             self.probe("settingchange")
         self.wait_graph("the order of adding again", lambda c: c == oldest_first)
+        # No full columns at the newest end for the tests after this one.
+        self.meter.feed([IDLE])
+        self.probe("usage", IDLE)
 
     def test_03_single_click_does_nothing_double_click_shows(self):
         self.screen.click(*self.probe.icon_centre(1))
