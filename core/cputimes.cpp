@@ -39,16 +39,21 @@ bool Add(uint64_t& sum, uint64_t value)
 
 }  // namespace
 
+bool IdleRecordsNeeded(uint32_t build)
+{
+    return build >= FIRST_BUILD_MISCOUNTING_IDLE && build < FIRST_BUILD_COUNTING_IDLE_AGAIN;
+}
+
 uint32_t BusyPercent(uint64_t idle, uint64_t total)
 {
     const uint64_t busy = idle < total ? total - idle : 0;
     return busy == total ? 100 : RoundedPercent(busy, total);
 }
 
-bool UsageFromProcessorTimes(const CpuTimes* previous, uint32_t previousCount, const CpuTimes* current,
-                             uint32_t currentCount, uint32_t& usage)
+SpanResult UsageFromProcessorTimes(const CpuTimes* previous, uint32_t previousCount, const CpuTimes* current,
+                                   uint32_t currentCount, uint32_t& usage)
 {
-    if (currentCount != previousCount || currentCount == 0) return false;
+    if (currentCount != previousCount || currentCount == 0) return SpanResult::Unusable;
     uint64_t idle = 0;
     uint64_t total = 0;
     for (uint32_t i = 0; i < currentCount; ++i) {
@@ -57,12 +62,16 @@ bool UsageFromProcessorTimes(const CpuTimes* previous, uint32_t previousCount, c
         const bool record = was.haveRecordIdle && now.haveRecordIdle;
         const uint64_t idleWas = record ? was.recordIdle : was.idle;
         const uint64_t idleNow = record ? now.recordIdle : now.idle;
-        if (now.kernel < was.kernel || now.user < was.user || idleNow < idleWas) return false;
-        if (!Add(idle, idleNow - idleWas) || !Add(total, now.kernel - was.kernel) || !Add(total, now.user - was.user))
-            return false;
+        if (now.kernel < was.kernel || now.user < was.user || idleNow < idleWas) return SpanResult::Unusable;
+        uint64_t own = now.kernel - was.kernel;
+        if (!Add(own, now.user - was.user)) return SpanResult::Unusable;
+        // The idle record runs on while a sleeping processor's kernel and user times wait for it to
+        // wake: all of that processor's own span is idle, and no more.
+        const uint64_t ownIdle = idleNow - idleWas;
+        if (!Add(idle, ownIdle < own ? ownIdle : own) || !Add(total, own)) return SpanResult::Unusable;
     }
     // The product cannot overflow: currentCount is at most 2^32 - 1 and the bound below 2^14.
-    if (total < uint64_t{currentCount} * MIN_SPAN_PER_PROCESSOR) return false;
+    if (total < uint64_t{currentCount} * MIN_SPAN_PER_PROCESSOR) return SpanResult::TooShort;
     usage = BusyPercent(idle, total);
-    return true;
+    return SpanResult::Usage;
 }

@@ -1,6 +1,6 @@
 // The kernel's processor times, processor by processor and group by group: performance records
-// (class 8) on every NT, with each processor's idle time also from its idle record (class 42)
-// where the system answers for it.
+// (class 8) on every NT, with each processor's idle time also from its idle record (class 42) on
+// the builds whose class 8 counts idle time wrongly.
 #include "stats/kernel_times.h"
 
 #include "core/cputimes.h"
@@ -13,10 +13,16 @@ constexpr LONG STATUS_INVALID_INFO_CLASS_ = static_cast<LONG>(0xC0000003);
 constexpr DWORD MAX_GROUPS = 32;  // 2,048 processors, more than any Windows runs
 constexpr DWORD MAX_PROCESSORS = MAX_GROUPS * GROUP_PROCESSORS;
 
+// Grouped queries that failed in a row before the grouped query is given up for the run. Some
+// systems fail it with statuses of their own for good; one that failed once may just have been
+// busy.
+constexpr int GROUPED_FAILURES_TO_GIVE_UP = 3;
+
 KernelQueries g_queries;
 bool g_queriesSet;
 bool g_idleRefused;  // the system does not know class 42: not asked again
-bool g_exRefused;    // nor the grouped query
+bool g_exRefused;    // nor the grouped query: refused, or failed too often in a row
+int g_exFailures;    // grouped reads that failed in a row
 
 // The buffers below are zero at start. With -fdata-sections MinGW's compiler puts such data into
 // .data, where every byte takes room in the program file (160 KiB here); in .bss it takes none.
@@ -37,11 +43,12 @@ bool Refused(LONG status)
     return status == STATUS_INVALID_INFO_CLASS_ || status == STATUS_NOT_IMPLEMENTED_;
 }
 
-// Class 42 exists from XP (5.1) on; NT 4 and 2000 have class 8 alone.
+// Class 8 alone wherever its idle time is right: its three times advance together, so a span of
+// them always fits, where class 42's exact idle time beside its tick-bound kernel and user times
+// may not. Build 0 (NT 4, which lacks RtlGetVersion) reads class 8 alone too.
 bool AskIdleRecords()
 {
-    if (g_idleRefused) return false;
-    return g_queries.majorVersion > 5 || (g_queries.majorVersion == 5 && g_queries.minorVersion >= 1);
+    return !g_idleRefused && IdleRecordsNeeded(g_queries.build);
 }
 
 // How many processors a query's buffer holds: the group's count where Windows tells it (7 and
@@ -110,11 +117,18 @@ bool TakeSnapshot(CpuTimes* times, uint32_t& count)
     DWORD groups = g_queries.groupCount ? g_queries.groupCount() : 1;
     if (groups > MAX_GROUPS) groups = MAX_GROUPS;
     if (groups > 1 && g_queries.queryEx && !g_exRefused) {
-        for (WORD group = 0; group < groups; ++group)
-            if (!ReadGroup(&group, BufferProcessors(&group), times, count)) return false;
-        return true;
+        bool read = true;
+        for (WORD group = 0; read && group < groups; ++group)
+            read = ReadGroup(&group, BufferProcessors(&group), times, count);
+        if (read) {
+            g_exFailures = 0;
+            return true;
+        }
+        // Whatever the status: the thread's group this tick rather than no reading at all.
+        if (++g_exFailures >= GROUPED_FAILURES_TO_GIVE_UP) g_exRefused = true;
+        count = 0;
     }
-    // The whole system in one group; where the grouped query is missing, the thread's group.
+    // The whole system in one group; where the grouped query is missing or fails, the thread's group.
     const WORD first = 0;
     return ReadGroup(nullptr, BufferProcessors(groups <= 1 ? &first : nullptr), times, count);
 }
@@ -123,13 +137,11 @@ bool TakeSnapshot(CpuTimes* times, uint32_t& count)
 
 KernelQueries SystemKernelQueries()
 {
-    const SystemVersion& version = RealSystemVersion();
     return {FindProc<NtQuerySystemInformationProc>("ntdll.dll", "NtQuerySystemInformation"),
             FindProc<NtQuerySystemInformationExProc>("ntdll.dll", "NtQuerySystemInformationEx"),
             FindProc<GetActiveProcessorGroupCountProc>("kernel32.dll", "GetActiveProcessorGroupCount"),
             FindProc<GetActiveProcessorCountProc>("kernel32.dll", "GetActiveProcessorCount"),
-            version.major,
-            version.minor};
+            RealSystemVersion().build};
 }
 
 void UseKernelQueries(const KernelQueries& queries)
@@ -137,6 +149,7 @@ void UseKernelQueries(const KernelQueries& queries)
     g_queries = queries;
     g_queriesSet = true;
     g_idleRefused = g_exRefused = false;
+    g_exFailures = 0;
     g_haveBaseline = false;
 }
 
@@ -150,9 +163,13 @@ bool ReadUsageFromKernelTimes(uint32_t& usage)
         return false;
     }
     const int previous = 1 - g_next;
-    const bool ok = g_haveBaseline && UsageFromProcessorTimes(g_snapshots[previous], g_counts[previous], now, count, usage);
+    const SpanResult span = g_haveBaseline
+                                ? UsageFromProcessorTimes(g_snapshots[previous], g_counts[previous], now, count, usage)
+                                : SpanResult::Unusable;
+    // Too short: the previous snapshot stays the baseline, and this slot takes the next one.
+    if (span == SpanResult::TooShort) return false;
     g_counts[g_next] = count;
     g_next = previous;
     g_haveBaseline = true;
-    return ok;
+    return span == SpanResult::Usage;
 }

@@ -18,7 +18,8 @@ struct PerformanceRecord {
     LONGLONG interrupt;
     ULONG interrupts;
 };
-// Class 42, SystemProcessorIdleInformation (XP and later).
+// Class 42, SystemProcessorIdleInformation (XP and later): each processor's exact idle time, read
+// only where class 8's is wrong (IdleRecordsNeeded, core/cputimes.h).
 constexpr ULONG IDLE_CLASS = 42;
 struct IdleRecord {
     ULONGLONG idle;
@@ -35,7 +36,7 @@ static_assert(sizeof(PerformanceRecord) == 48 && sizeof(IdleRecord) == 48, "the 
 // A processor group holds at most 64 processors.
 constexpr DWORD GROUP_PROCESSORS = 64;
 
-// The calls that the reading makes to the system, and the system's version. By default the
+// The calls that the reading makes to the system, and the system's build. By default the
 // system's own functions, found at run time (each is missing on some Windows); tests put
 // stand-ins here to play other systems.
 using NtQuerySystemInformationProc = LONG(WINAPI*)(ULONG infoClass, void* buffer, ULONG length, ULONG* returned);
@@ -49,16 +50,18 @@ struct KernelQueries {
     NtQuerySystemInformationExProc queryEx;       // ntdll, Windows 7 and later
     GetActiveProcessorGroupCountProc groupCount;  // kernel32, Windows 7 and later
     GetActiveProcessorCountProc processorCount;   // kernel32, Windows 7 and later
-    uint32_t majorVersion;                        // 0.0 where unknown (before Windows 2000)
-    uint32_t minorVersion;
+    uint32_t build;                               // RtlGetVersion's; 0 where unknown (before Windows 2000)
 };
 
-// The system's own functions and version.
+// The system's own functions and build number.
 KernelQueries SystemKernelQueries();
 
-// Reads through these from now on, from a new baseline, forgetting what the old ones refused.
+// Reads through these from now on, from a new baseline, forgetting what the old ones refused or
+// failed.
 void UseKernelQueries(const KernelQueries& queries);
 
-// The busy share since the previous snapshot; this snapshot becomes the previous one. False:
-// no reading (no previous snapshot, a failed query, or a span the core refuses).
+// The busy share since the previous snapshot. False: no reading (no previous snapshot, a failed
+// query, or a span the core refuses). This snapshot becomes the previous one, except after a span
+// too short to measure: then the previous one stays, and the next read measures all the time
+// since it.
 bool ReadUsageFromKernelTimes(uint32_t& usage);

@@ -13,6 +13,11 @@ namespace {
 
 const char STATISTIC[] = "KERNEL\\CPUUsage";
 
+// Task Manager's figure was asked for and could not be opened: not tried again until the stored
+// choice changes. Settings broadcasts come often (any program may send them), and each try loads
+// pdh.dll and reads the counter store.
+bool g_utilityOpenFailed;
+
 // One statistics read: open key K, query the statistic into a 4-byte buffer, close K. The buffer
 // is zeroed first, so a shorter REG_BINARY value leaves zeros, never unwritten bytes. A key that
 // cannot be opened holds no value either: that is reported as ERROR_FILE_NOT_FOUND.
@@ -66,9 +71,12 @@ void PrimeProcessorStats()
 
 void FollowMeasureChoice()
 {
-    // Tried again at every settings change while the user asks for it and it is missing.
-    if (LoadMeasureChoice() == MEASURE_UTILITY) OpenUtilityCounter();
-    else CloseUtilityCounter();
+    if (LoadMeasureChoice() != MEASURE_UTILITY) {
+        CloseUtilityCounter();
+        g_utilityOpenFailed = false;
+    } else if (!g_utilityOpenFailed) {
+        g_utilityOpenFailed = !OpenUtilityCounter();
+    }
 }
 
 bool ReadProcessorUsage(uint32_t& usage)

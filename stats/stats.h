@@ -14,5 +14,6 @@ bool ReadProcessorUsage(uint32_t& usage);
 void StopProcessorStats();
 
 // Reads the user's stored "Measure" again and opens or closes Task Manager's figure to match;
-// at start (from PrimeProcessorStats) and on every settings-change broadcast.
+// at start (from PrimeProcessorStats) and on every settings-change broadcast. A figure that could
+// not be opened is tried again only once the stored choice has been something else.
 void FollowMeasureChoice();

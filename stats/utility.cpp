@@ -1,6 +1,7 @@
-// Task Manager's figure from the performance data helper. On Windows 8 and later Task Manager
-// shows "% Processor Utility": the work done against what the processors do at their base clock,
-// so a processor running faster than that counts as more than busy, capped at 100.
+// Task Manager's figure from the performance data helper. Task Manager on Windows 8 and 10, and on
+// Windows 11 until its May 2025 update, shows "% Processor Utility": the work done against what
+// the processors do at their base clock, so a processor running faster than that counts as more
+// than busy, capped at 100.
 #include "stats/utility.h"
 
 #include <windows.h>
@@ -62,7 +63,8 @@ bool OpenUtilityCounter()
         PDH_HCOUNTER counter = nullptr;
         if (add(g_utility.query, UTILITY_COUNTER, 0, &counter) == ERROR_SUCCESS && counter) {
             g_utility.counter = counter;
-            g_utility.collected = false;
+            // A rate needs two collections: the first one now, so that the next tick has a value.
+            g_utility.collected = g_utility.collect(g_utility.query) == ERROR_SUCCESS;
             return true;
         }
     }

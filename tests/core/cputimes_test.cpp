@@ -72,6 +72,42 @@ struct Span {
     Snapshot previous, current;
 };
 
+TEST(ProcessorTimes, IdleRecordsAreReadOnlyOnTheBuildsThatMiscountTheIdleTime)
+{
+    const struct {
+        const char* what;
+        uint32_t build;
+        bool idleRecords;
+    } cases[] = {
+        {"unknown (NT 4.0)", 0, false},
+        {"2000", 2195, false},
+        {"XP", 2600, false},
+        {"7 SP1", 7601, false},
+        {"8", 9200, false},
+        {"10 22H2", 19045, false},
+        {"11 21H2", 22000, false},
+        {"the build before 22H2", 22620, false},
+        {"11 22H2", 22621, true},
+        {"11 23H2", 22631, true},
+        {"the last build before 24H2", 26099, true},
+        {"11 24H2", 26100, false},
+        {"11 25H2", 26200, false},
+        {"a Windows yet to come", 30000, false},
+        {"the largest build number", UINT32_MAX, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.what << ", build " << c.build);
+        EXPECT_EQ(IdleRecordsNeeded(c.build), c.idleRecords);
+    }
+}
+
+// previous -> current over all processors.
+SpanResult Measure(const Snapshot& previous, const Snapshot& current, uint32_t& usage)
+{
+    return UsageFromProcessorTimes(previous.data(), static_cast<uint32_t>(previous.size()), current.data(),
+                                   static_cast<uint32_t>(current.size()), usage);
+}
+
 TEST(ProcessorTimes, TheBusyShareIsSummedOverEveryProcessorBeforeDividing)
 {
     const CpuTimes zero = Cpu(0, 0, 0);
@@ -110,7 +146,6 @@ TEST(ProcessorTimes, TheBusyShareIsSummedOverEveryProcessorBeforeDividing)
         // The performance record's idle time is not used beside an idle record, so it may even
         // go back (it is the one counted wrongly).
         {{"the unused idle time went back", {Cpu(900 * MS, 0, 0, 0)}, {Cpu(800 * MS, 600 * MS, 400 * MS, 500 * MS)}}, 50},
-        {{"idle record above the total: no busy time", {Cpu(0, 0, 0, 0)}, {Cpu(0, 60 * MS, 40 * MS, 200 * MS)}}, 0},
         {{"exactly 1 ms per processor", Times(4, zero), Times(4, Cpu(MS / 2, MS, 0))}, 50},
         // Near the top of the 64-bit range the differences still count.
         {{"near 2^64", {Cpu(MAX - 2000 * MS, MAX - 2000 * MS, 7)}, {Cpu(MAX - 1750 * MS, MAX - 1000 * MS, 7)}}, 75},
@@ -120,13 +155,50 @@ TEST(ProcessorTimes, TheBusyShareIsSummedOverEveryProcessorBeforeDividing)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.span.what);
         uint32_t usage = 12345;
-        ASSERT_TRUE(UsageFromProcessorTimes(c.span.previous.data(), static_cast<uint32_t>(c.span.previous.size()),
-                                            c.span.current.data(), static_cast<uint32_t>(c.span.current.size()), usage));
+        ASSERT_EQ(Measure(c.span.previous, c.span.current, usage), SpanResult::Usage);
         EXPECT_EQ(usage, c.usage);
     }
 }
 
-TEST(ProcessorTimes, ADifferentCountATimeGoingBackOrATinySpanIsNoReading)
+// The performance record's kernel and user times advance in clock ticks, and those of a processor
+// that sleeps only when it wakes, while its idle record's idle time runs on exactly: beside each
+// other, a processor can show far more idle time than kernel + user time in one span.
+TEST(ProcessorTimes, AProcessorWhosePerformanceRecordLaggedIsIdleForItsSpanNotNegativeLoad)
+{
+    // Published times of three processors of a 24-thread machine on Windows 11, one span: kernel
+    // + user (here all kernel time) and the idle record's idle time. The second one's kernel +
+    // user time moved 31 ms, its idle record 259 ms: -728 % on its own, which dragged the sum to
+    // 0 % although the other two were busy for 13 % and 39 % of their 250 ms.
+    const Snapshot publishedBefore = {Cpu(0, 137425937500, 0, 128166338250), Cpu(0, 137424375000, 0, 135490648613),
+                                      Cpu(0, 137424687500, 0, 128425694011)};
+    const Snapshot publishedAfter = {Cpu(0, 137428437500, 0, 128168511086), Cpu(0, 137424687500, 0, 135493237962),
+                                     Cpu(0, 137427187500, 0, 128427222681)};
+    const struct {
+        Span span;
+        uint32_t usage;
+    } cases[] = {
+        // Busy 327,164 + 0 + 971,330 of 5,312,500: 24.4 %.
+        {{"the published span", publishedBefore, publishedAfter}, 24},
+        // Three processors half busy for 100 ms; the fourth's kernel and user times did not move
+        // while its idle record went on: it adds nothing to either sum.
+        {{"one processor's performance record stood still", Times(4, Cpu(0, 0, 0, 0)),
+          Times(3, Cpu(0, 70 * MS, 30 * MS, 50 * MS)) + Times(1, Cpu(0, 0, 0, 100 * MS))},
+         50},
+        // A processor's own span, not the sum's, bounds its idle time: 30 ms of idle record
+        // against 10 ms of its own time, beside one that was all busy for 90 ms.
+        {{"bounded per processor", Times(2, Cpu(0, 0, 0, 0)), {Cpu(0, 10 * MS, 0, 30 * MS), Cpu(0, 50 * MS, 40 * MS, 0)}},
+         90},
+        {{"idle record above the total of a single processor", {Cpu(0, 0, 0, 0)}, {Cpu(0, 60 * MS, 40 * MS, 200 * MS)}}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.span.what);
+        uint32_t usage = 12345;
+        ASSERT_EQ(Measure(c.span.previous, c.span.current, usage), SpanResult::Usage);
+        EXPECT_EQ(usage, c.usage);
+    }
+}
+
+TEST(ProcessorTimes, ADifferentCountATimeGoingBackOrSumsBeyond64BitsStartAfresh)
 {
     const CpuTimes zero = Cpu(0, 0, 0);
     const CpuTimes busy = Cpu(50 * MS, 100 * MS, 100 * MS);
@@ -134,23 +206,52 @@ TEST(ProcessorTimes, ADifferentCountATimeGoingBackOrATinySpanIsNoReading)
         {"a processor more", Times(47, zero), Times(48, busy)},
         {"a processor less", Times(48, zero), Times(47, busy)},
         {"no processors", {}, {}},
-        {"equal snapshots", {busy}, {busy}},
-        {"only idle time passed, kernel and user did not", {zero}, {Cpu(MS, 0, 0)}},
         {"kernel time went back on one processor", Times(3, zero) + Times(1, busy), Times(4, Cpu(60 * MS, 90 * MS, 200 * MS))},
         {"user time went back", {busy}, {Cpu(60 * MS, 200 * MS, 90 * MS)}},
         {"idle time went back", {busy}, {Cpu(40 * MS, 200 * MS, 200 * MS)}},
         {"the idle record went back", {Cpu(0, 0, 0, 50 * MS)}, {Cpu(50 * MS, 100 * MS, 100 * MS, 40 * MS)}},
-        {"less than 1 ms per processor", Times(4, zero), Times(4, Cpu(0, MS - 1, 0))},
-        {"total beyond 64 bits", {zero}, {Cpu(0, uint64_t{1} << 63, uint64_t{1} << 63)}},
+        {"a processor's kernel + user beyond 64 bits", {zero}, {Cpu(0, uint64_t{1} << 63, uint64_t{1} << 63)}},
         {"summed totals beyond 64 bits", Times(2, zero), Times(2, Cpu(0, uint64_t{1} << 63, 0))},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         uint32_t usage = 12345;
-        EXPECT_FALSE(UsageFromProcessorTimes(c.previous.data(), static_cast<uint32_t>(c.previous.size()),
-                                             c.current.data(), static_cast<uint32_t>(c.current.size()), usage));
+        EXPECT_EQ(Measure(c.previous, c.current, usage), SpanResult::Unusable);
         EXPECT_EQ(usage, 12345u);
     }
+}
+
+TEST(ProcessorTimes, ASpanOfLessThan1MsPerProcessorIsTooShort)
+{
+    const CpuTimes zero = Cpu(0, 0, 0);
+    const CpuTimes busy = Cpu(50 * MS, 100 * MS, 100 * MS);
+    const Span cases[] = {
+        {"equal snapshots", {busy}, {busy}},
+        {"only idle time passed, kernel and user did not", {zero}, {Cpu(MS, 0, 0)}},
+        {"only the idle record moved", {Cpu(0, 0, 0, 0)}, {Cpu(0, 0, 0, 5 * MS)}},
+        {"less than 1 ms per processor", Times(4, zero), Times(4, Cpu(0, MS - 1, 0))},
+        {"4 ms on one of four processors, one short", Times(4, zero), Times(1, Cpu(0, 4 * MS - 1, 0)) + Times(3, zero)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        uint32_t usage = 12345;
+        EXPECT_EQ(Measure(c.previous, c.current, usage), SpanResult::TooShort);
+        EXPECT_EQ(usage, 12345u);
+    }
+}
+
+// Measured from the snapshot kept as the baseline, two short spans in a row make one reading;
+// from a baseline that moved on to the short one's end, their time would be lost.
+TEST(ProcessorTimes, TheSpanAfterATooShortOneIsMeasuredFromTheKeptBaseline)
+{
+    const Snapshot start = Times(4, Cpu(0, 0, 0));
+    const Snapshot busyShort = Times(4, Cpu(0, 6 * MS / 10, 0));               // 0.6 ms busy each
+    const Snapshot thenIdleShort = Times(4, Cpu(6 * MS / 10, 12 * MS / 10, 0));  // and 0.6 ms idle
+    uint32_t usage = 12345;
+    EXPECT_EQ(Measure(start, busyShort, usage), SpanResult::TooShort);
+    EXPECT_EQ(Measure(busyShort, thenIdleShort, usage), SpanResult::TooShort) << "from the short span's end";
+    ASSERT_EQ(Measure(start, thenIdleShort, usage), SpanResult::Usage);
+    EXPECT_EQ(usage, 50u);
 }
 
 }  // namespace

@@ -136,14 +136,23 @@ class MeasureChoice(meter_e2e.Desktop):
         self.broadcast_measure(1)
         self.assert_shows(80, "Measure 1 again")
 
-        # The counter missing, as in a broken counter store: tried, and the time-based reading.
+        # The counter missing, as in a broken counter store: tried once, and the time-based
+        # reading. Settings broadcasts come often; they try it again only once the choice has
+        # been something else in between.
         self.broadcast_measure(0)
         self.probe("pdh", "set", "Counter", 0)
         self.probe("pdh", "set", "Path", "none")
+        self.probe("pdh", "set", "LoadCount", 0)
         self.broadcast_measure(1)
         wait_for("the counter asked for", lambda: self.standin("Path") == COUNTER)
+        for _ in range(20):
+            self.probe("settingchange")
         self.assert_keeps_showing(TIME_BASED, "a missing counter")
+        self.assertEqual(self.standin("LoadCount"), "1", "pdh.dll loads during a storm of settings broadcasts")
         self.assertEqual(self.standin("Open"), "0", "the query left open")
+        self.broadcast_measure(0)
+        self.broadcast_measure(1)
+        self.assertEqual(self.standin("LoadCount"), "2", "pdh.dll loads after Measure 0 and 1 again")
         self.probe("pdh", "set", "Counter", "none")
 
         # Every load came from the system directory.
@@ -152,20 +161,56 @@ class MeasureChoice(meter_e2e.Desktop):
         for path in loads:
             self.assertRegex(path.lower(), r"^c:\\windows\\(system32|syswow64)\\pdh\.dll$")
 
-    def test_2_the_first_tick_shows_no_reading(self):
-        # The slowest delay: the first tick comes 5 s after the start, the next 5 s later.
+    def tick_alone(self, meter):
+        """One tick of the meter's, with its own timer held five seconds away (the slowest delay)."""
+        meter.hold_timer()
+        meter.tick()
+
+    def test_2_the_first_tick_after_a_start_or_a_change_shows_the_figure(self):
+        # The slowest delay: the first tick comes 5 s after the start, the next 5 s later. The
+        # counter is collected once when it is opened, so that tick has a rate to show.
         self.probe("setdelay", 50)
         self.probe("pdh", "set", "Collections", "none")
         meter = self.start_meter()
-        wait_for("the first tick's collection", lambda: self.standin("Collections") == "1", timeout=60, interval=0.1)
+        wait_for("the collection at the opening", lambda: self.standin("Collections") == "1", timeout=60,
+                 interval=0.1)
+        wait_for("the first tick's collection", lambda: self.standin("Collections") == "2", timeout=30,
+                 interval=0.1)
         meter.hold_timer()
-        self.assertEqual(self.graph(), [column(0)] * 48, "a column after the first tick")
-        self.assertIsNone(self.hover_tooltip(1, timeout=3), "a tooltip after the first tick")
-        self.assertEqual(self.standin("Collections"), "1", "another tick came before the checks were done")
-        meter.tick()
-        self.wait_graph("the second tick's column", lambda c: c[-1:] == [column(80)])
+        columns = self.wait_graph("the first tick's column", lambda c: c[-1:] == [column(80)])
+        self.assertEqual(columns, [column(0)] * 47 + [column(80)], "columns after the first tick")
         self.assertEqual(self.hover_tooltip(1), "80 %")
+        self.assertEqual(self.standin("Collections"), "2", "another tick came before the checks were done")
+
+        # Measure 0 for a tick, then 1 again: the first tick after the change shows the figure.
+        self.broadcast_measure(0)
+        self.tick_alone(meter)
+        self.wait_graph("a time-based column", lambda c: c[-1:] == [column(TIME_BASED)])
+        meter.hold_timer()
+        self.broadcast_measure(1)
+        self.tick_alone(meter)
+        self.assertEqual(self.standin("Collections"), "2", "collections of the query opened by the change")
+        self.wait_graph("the figure on the first tick after the change",
+                        lambda c: c[-2:] == [column(TIME_BASED), column(80)])
+
+        # Where the collection at the opening failed, the first tick's is the rate's first: that
+        # tick shows no reading, the next the figure.
+        self.broadcast_measure(0)
+        self.tick_alone(meter)
+        self.wait_graph("a time-based column", lambda c: c[-1:] == [column(TIME_BASED)])
+        meter.hold_timer()
+        self.probe("pdh", "set", "FailCollections", 1)
+        self.broadcast_measure(1)
+        before = self.graph()
+        self.tick_alone(meter)
         self.assertEqual(self.standin("Collections"), "2")
+        self.assertEqual(self.graph(), before, "a column after the first collection that succeeded")
+        meter.hold_timer()
+        self.assertIsNone(self.hover_tooltip(1, timeout=3), "a tooltip after the first collection that succeeded")
+        self.assertEqual(self.standin("Collections"), "2", "another tick came before the checks were done")
+        self.tick_alone(meter)
+        self.wait_graph("the figure on the next tick", lambda c: c[-1:] == [column(80)])
+        self.assertEqual(self.hover_tooltip(1), "80 %")
         self.probe("setdelay", 5)
 
     def test_3_a_pdh_dll_beside_the_program_is_never_loaded(self):

@@ -3,7 +3,8 @@
 // uses and serves the one counter the meter asks for, with a figure the test stores in the
 // registry (pdh_standin.h), from the first collection on: a real rate counter has no value until
 // its second, so a meter that showed the first collection's value would show here. It leaves a
-// trace of every load, so that a copy planted beside the program shows if it is ever loaded.
+// trace of every load, so that a copy planted beside the program shows if it is ever loaded, and
+// counts the loads, so that a meter loading it over and over shows too.
 #include <windows.h>
 #include <pdh.h>
 #include <pdhmsg.h>
@@ -64,6 +65,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         GetModuleFileNameA(g_self, path, MAX_PATH);
         const DWORD loaded = 1;
         Write(PDH_STANDIN_LOADS_KEY, path, REG_DWORD, &loaded, sizeof loaded);
+        DWORD loads = 0;
+        ReadDword("LoadCount", loads);
+        WriteDword("LoadCount", loads + 1);
     }
     return TRUE;
 }
@@ -72,6 +76,8 @@ __declspec(dllexport) PDH_STATUS WINAPI PdhOpenQueryA(LPCSTR source, DWORD_PTR, 
 {
     if (source || !query) return PDH_INVALID_ARGUMENT;  // only the live data, as the meter asks
     *query = &g_query;
+    g_collections = 0;
+    WriteDword("Collections", 0);
     WriteDword("Open", 1);
     return ERROR_SUCCESS;
 }
@@ -92,6 +98,11 @@ __declspec(dllexport) PDH_STATUS WINAPI PdhCollectQueryData(PDH_HQUERY query)
 {
     if (query != &g_query) return PDH_INVALID_HANDLE;
     WriteDword("Collections", ++g_collections);
+    DWORD failing = 0;
+    if (ReadDword("FailCollections", failing) && failing > 0) {
+        WriteDword("FailCollections", failing - 1);
+        return PDH_NO_DATA;
+    }
     return ERROR_SUCCESS;
 }
 

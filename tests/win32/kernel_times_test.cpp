@@ -23,7 +23,7 @@ constexpr uint64_t SPAN = 10000000;  // one second of one processor, in 100 ns u
 
 // One processor of the played system: its cumulative times, and how idle it is in each span by
 // its idle record (the truth) and by its performance record (too idle on Windows 11 22H2 and
-// 23H2, where the performance record counts idle time wrongly).
+// 23H2, where the performance record counts idle time wrongly; right everywhere else).
 struct Processor {
     int idlePercent;
     int reportedIdlePercent;
@@ -90,16 +90,16 @@ DWORD WINAPI FakeProcessorCount(WORD group)
     return group < g_system.groups.size() ? static_cast<DWORD>(g_system.groups[group].size()) : 0;
 }
 
-// One second passes for every processor of the played system.
-void PassSpan()
+// A span passes for every processor of the played system: one second unless told.
+void PassSpan(uint64_t span = SPAN)
 {
     for (auto& group : g_system.groups) {
         for (Processor& p : group) {
-            const uint64_t busy = SPAN * (100 - p.idlePercent) / 100;
+            const uint64_t busy = span * (100 - p.idlePercent) / 100;
             p.performance.user += static_cast<LONGLONG>(busy / 2);
-            p.performance.kernel += static_cast<LONGLONG>(SPAN - busy / 2);  // kernel time holds the idle time
-            p.performance.idle += static_cast<LONGLONG>(SPAN * p.reportedIdlePercent / 100);
-            p.idle.idle += SPAN * p.idlePercent / 100;
+            p.performance.kernel += static_cast<LONGLONG>(span - busy / 2);  // kernel time holds the idle time
+            p.performance.idle += static_cast<LONGLONG>(span * p.reportedIdlePercent / 100);
+            p.idle.idle += span * p.idlePercent / 100;
         }
     }
 }
@@ -109,12 +109,19 @@ std::vector<Processor> Processors(size_t n, int idlePercent, int reportedIdlePer
     return std::vector<Processor>(n, Processor{idlePercent, reportedIdlePercent, {}, {}});
 }
 
-// The kinds of system by what they have. RtlGetVersion is missing before Windows 2000: 0.0.
-const KernelQueries WINDOWS_9X = {nullptr, nullptr, nullptr, nullptr, 4, 10};
-const KernelQueries NT4 = {FakeQuery, nullptr, nullptr, nullptr, 0, 0};
-const KernelQueries WINDOWS_2000 = {FakeQuery, nullptr, nullptr, nullptr, 5, 0};
-const KernelQueries WINDOWS_XP = {FakeQuery, nullptr, nullptr, nullptr, 5, 1};
-const KernelQueries WINDOWS_10 = {FakeQuery, FakeQueryEx, FakeGroupCount, FakeProcessorCount, 10, 0};
+// The kinds of system by what they have and by RtlGetVersion's build number, which is missing
+// before Windows 2000: 0.
+const KernelQueries WINDOWS_9X = {nullptr, nullptr, nullptr, nullptr, 0};
+KernelQueries BeforeWindows7(uint32_t build)
+{
+    return {FakeQuery, nullptr, nullptr, nullptr, build};
+}
+KernelQueries Windows7OrLater(uint32_t build)
+{
+    return {FakeQuery, FakeQueryEx, FakeGroupCount, FakeProcessorCount, build};
+}
+const KernelQueries WINDOWS_10 = Windows7OrLater(19045);
+const KernelQueries WINDOWS_11_23H2 = Windows7OrLater(22631);
 
 // Each test plays its own system and leaves the real one behind.
 class KernelTimes : public testing::Test {
@@ -122,11 +129,11 @@ protected:
     void SetUp() override { g_system = FakeSystem{}; }
     void TearDown() override { UseKernelQueries(SystemKernelQueries()); }
 
-    // One tick: a second passes, then a read. Returns the reading or -1 for none; `log` gets the
+    // One tick: a span passes, then a read. Returns the reading or -1 for none; `log` gets the
     // tick's queries.
-    static int Tick(std::string* log = nullptr)
+    static int Tick(std::string* log = nullptr, uint64_t span = SPAN)
     {
-        PassSpan();
+        PassSpan(span);
         g_system.log.clear();
         uint32_t usage = 12345;
         const bool ok = ReadUsageFromKernelTimes(usage);
@@ -135,13 +142,21 @@ protected:
     }
 };
 
-// Four processors half busy, which Windows 11 22H2's performance records show as 5 % busy.
-std::vector<std::vector<Processor>> Windows11Sample()
+// Four processors half busy, where the two idle times disagree so that the reading tells which one
+// was counted: the idle records say 50 % idle, the performance records 95 %, as on Windows 11 22H2
+// and 23H2, whose performance records count idle time wrongly.
+std::vector<std::vector<Processor>> DisagreeingSample()
 {
     return {Processors(4, 50, 95)};
 }
 
-TEST_F(KernelTimes, EachKindOfSystemGetsItsOwnQueriesAndTheTrueShareOfEveryProcessor)
+// Four processors half busy by both idle times.
+std::vector<std::vector<Processor>> HalfBusy()
+{
+    return {Processors(4, 50, 50)};
+}
+
+TEST_F(KernelTimes, EachBuildGetsItsOwnQueriesAndTheIdleRecordsOnlyWhereThePerformanceRecordsMiscount)
 {
     const struct {
         const char* what;
@@ -150,16 +165,25 @@ TEST_F(KernelTimes, EachKindOfSystemGetsItsOwnQueriesAndTheTrueShareOfEveryProce
         int reading;
         const char* queriesPerTick;
     } systems[] = {
-        {"Windows 95, 98, Me: no such query", WINDOWS_9X, Windows11Sample(), -1, ""},
-        // Performance records alone (on these systems their idle time is right), into a buffer of
-        // the most a group holds, which the kernel fills as far as it has processors.
-        {"NT 4.0", NT4, Windows11Sample(), 5, "8:64 "},
-        {"Windows 2000", WINDOWS_2000, Windows11Sample(), 5, "8:64 "},
-        // XP and later: the idle records too, right after the performance records.
-        {"Windows XP", WINDOWS_XP, Windows11Sample(), 50, "8:64 42:64 "},
-        {"Windows 7 to 11, one group: buffers of its processor count", WINDOWS_10, Windows11Sample(), 50, "8:4 42:4 "},
+        {"Windows 95, 98, Me: no such query", WINDOWS_9X, DisagreeingSample(), -1, ""},
+        // Performance records alone, into a buffer of the most a group holds, which the kernel
+        // fills as far as it has processors.
+        {"NT 4.0", BeforeWindows7(0), DisagreeingSample(), 5, "8:64 "},
+        {"Windows 2000", BeforeWindows7(2195), DisagreeingSample(), 5, "8:64 "},
+        {"Windows XP", BeforeWindows7(2600), DisagreeingSample(), 5, "8:64 "},
+        // Windows 7 and later, one group: buffers of its processor count.
+        {"Windows 7", Windows7OrLater(7601), DisagreeingSample(), 5, "8:4 "},
+        {"Windows 8", Windows7OrLater(9200), DisagreeingSample(), 5, "8:4 "},
+        {"Windows 10", WINDOWS_10, DisagreeingSample(), 5, "8:4 "},
+        {"Windows 11 21H2", Windows7OrLater(22000), DisagreeingSample(), 5, "8:4 "},
+        // Only here the idle records too, right after the performance records.
+        {"Windows 11 22H2", Windows7OrLater(22621), DisagreeingSample(), 50, "8:4 42:4 "},
+        {"Windows 11 23H2", WINDOWS_11_23H2, DisagreeingSample(), 50, "8:4 42:4 "},
+        {"Windows 11 24H2", Windows7OrLater(26100), DisagreeingSample(), 5, "8:4 "},
+        {"Windows 11 25H2", Windows7OrLater(26200), DisagreeingSample(), 5, "8:4 "},
+        {"a Windows yet to come", Windows7OrLater(30000), DisagreeingSample(), 5, "8:4 "},
         // A 32-bit program is told of 32 processors by GetSystemInfo; the other 16 here are busy.
-        {"48 processors: every one, not GetSystemInfo's 32", WINDOWS_10,
+        {"48 processors: every one, not GetSystemInfo's 32", WINDOWS_11_23H2,
          {[] {
              auto all = Processors(32, 100, 100);
              auto busy = Processors(16, 0, 10);
@@ -168,9 +192,13 @@ TEST_F(KernelTimes, EachKindOfSystemGetsItsOwnQueriesAndTheTrueShareOfEveryProce
          }()},
          33, "8:48 42:48 "},
         // Over 64 processors: group by group through the grouped query, added up. All busy, all
-        // idle and half busy: 6,800 of 13,600 processor-seconds busy.
-        {"three processor groups", WINDOWS_10, {Processors(64, 0, 90), Processors(64, 100, 100), Processors(8, 50, 95)}, 50,
+        // idle and half busy: 6,800 of 13,600 processor-seconds busy by the idle records, 680 by
+        // the performance records.
+        {"three processor groups", WINDOWS_11_23H2,
+         {Processors(64, 0, 90), Processors(64, 100, 100), Processors(8, 50, 95)}, 50,
          "8@0:64 42@0:64 8@1:64 42@1:64 8@2:8 42@2:8 "},
+        {"three processor groups, performance records alone", WINDOWS_10,
+         {Processors(64, 0, 90), Processors(64, 100, 100), Processors(8, 50, 95)}, 5, "8@0:64 8@1:64 8@2:8 "},
     };
     for (const auto& s : systems) {
         SCOPED_TRACE(s.what);
@@ -188,9 +216,9 @@ TEST_F(KernelTimes, EachKindOfSystemGetsItsOwnQueriesAndTheTrueShareOfEveryProce
 TEST_F(KernelTimes, WhereTheIdleRecordsAreRefusedThePerformanceRecordsServeAndAreAskedAlone)
 {
     // As Wine does: STATUS_INVALID_INFO_CLASS for class 42.
-    g_system.groups = Windows11Sample();
+    g_system.groups = DisagreeingSample();
     g_system.idleStatus = STATUS_INVALID_INFO_CLASS_;
-    UseKernelQueries(WINDOWS_10);
+    UseKernelQueries(WINDOWS_11_23H2);
     std::string log;
     EXPECT_EQ(Tick(&log), -1);
     EXPECT_EQ(log, "8:4 42:4 ");
@@ -200,8 +228,8 @@ TEST_F(KernelTimes, WhereTheIdleRecordsAreRefusedThePerformanceRecordsServeAndAr
 
 TEST_F(KernelTimes, AnIdleRecordThatFailsOnceCostsNoReadingAndComesBack)
 {
-    g_system.groups = Windows11Sample();
-    UseKernelQueries(WINDOWS_10);
+    g_system.groups = DisagreeingSample();
+    UseKernelQueries(WINDOWS_11_23H2);
     Tick();
     EXPECT_EQ(Tick(), 50);
     // A failure that is no refusal: this span and the next use the performance records' idle
@@ -215,23 +243,65 @@ TEST_F(KernelTimes, AnIdleRecordThatFailsOnceCostsNoReadingAndComesBack)
     EXPECT_EQ(Tick(), 50);
 }
 
-TEST_F(KernelTimes, WhereTheGroupedQueryIsRefusedTheThreadsGroupIsRead)
+TEST_F(KernelTimes, WhereTheGroupedQueryIsRefusedTheThreadsGroupIsReadAtOnceAndFromThenOn)
 {
     g_system.groups = {Processors(64, 0, 0), Processors(64, 100, 100)};
     g_system.groupedStatus = STATUS_NOT_IMPLEMENTED_;
     UseKernelQueries(WINDOWS_10);
     std::string log;
-    EXPECT_EQ(Tick(&log), -1);
-    EXPECT_EQ(log, "8@0:64 ");
-    EXPECT_EQ(Tick(&log), -1) << "the first snapshot of the ungrouped query";
-    EXPECT_EQ(log, "8:64 42:64 ");
+    EXPECT_EQ(Tick(&log), -1) << "the first snapshot";
+    EXPECT_EQ(log, "8@0:64 8:64 ");
     EXPECT_EQ(Tick(&log), 100);
-    EXPECT_EQ(log, "8:64 42:64 ");
+    EXPECT_EQ(log, "8:64 ");
+}
+
+// Some systems fail the grouped query with statuses of their own: each failing tick reads the
+// thread's group instead, and three failures in a row give the grouped query up.
+TEST_F(KernelTimes, AGroupedQueryThatKeepsFailingIsGivenUpAfterThreeTicksInARow)
+{
+    constexpr LONG STATUS_OF_ITS_OWN = static_cast<LONG>(0xC00000BB);  // STATUS_NOT_SUPPORTED
+    g_system.groups = {Processors(64, 0, 0), Processors(64, 100, 100)};
+    UseKernelQueries(WINDOWS_10);
+    const char* const GROUPED = "8@0:64 8@1:64 ";
+    const char* const FAILED = "8@0:64 8:64 ";
+    const struct {
+        LONG groupedStatus;
+        int reading;
+        const char* queries;
+    } ticks[] = {
+        {0, -1, GROUPED},
+        {0, 50, GROUPED},
+        // Two failures, then a success: the count starts again. Each change between 64 and 128
+        // processors starts afresh.
+        {STATUS_OF_ITS_OWN, -1, FAILED},
+        {STATUS_OF_ITS_OWN, 100, FAILED},
+        {0, -1, GROUPED},
+        {0, 50, GROUPED},
+        {STATUS_OF_ITS_OWN, -1, FAILED},
+        {STATUS_OF_ITS_OWN, 100, FAILED},
+        {STATUS_OF_ITS_OWN, 100, FAILED},
+        // Given up: the thread's group alone, even where the grouped query would answer again.
+        {STATUS_OF_ITS_OWN, 100, "8:64 "},
+        {0, 100, "8:64 "},
+    };
+    int n = 0;
+    for (const auto& t : ticks) {
+        SCOPED_TRACE(testing::Message() << "tick " << ++n);
+        g_system.groupedStatus = t.groupedStatus;
+        std::string log;
+        EXPECT_EQ(Tick(&log), t.reading);
+        EXPECT_EQ(log, t.queries);
+    }
+    // A new set of queries may try it again.
+    UseKernelQueries(WINDOWS_10);
+    std::string log;
+    Tick(&log);
+    EXPECT_EQ(log, GROUPED);
 }
 
 TEST_F(KernelTimes, AFailedQueryACountChangeOrATimeGoingBackStartsAgainFromThatSample)
 {
-    g_system.groups = Windows11Sample();
+    g_system.groups = HalfBusy();
     UseKernelQueries(WINDOWS_10);
     Tick();
     ASSERT_EQ(Tick(), 50);
@@ -244,7 +314,7 @@ TEST_F(KernelTimes, AFailedQueryACountChangeOrATimeGoingBackStartsAgainFromThatS
     EXPECT_EQ(Tick(), 50);
 
     // A processor more: this tick is the new baseline.
-    g_system.groups[0].push_back(Processor{50, 95, {}, {}});
+    g_system.groups[0].push_back(Processor{50, 50, {}, {}});
     EXPECT_EQ(Tick(), -1);
     EXPECT_EQ(Tick(), 50);
 
@@ -252,19 +322,37 @@ TEST_F(KernelTimes, AFailedQueryACountChangeOrATimeGoingBackStartsAgainFromThatS
     g_system.groups[0][2].performance.user -= SPAN;
     EXPECT_EQ(Tick(), -1);
     EXPECT_EQ(Tick(), 50);
+}
+
+// A span too short to measure keeps the snapshot before it as the baseline, so its time counts in
+// the next reading rather than being lost.
+TEST_F(KernelTimes, ASpanTooShortToMeasureKeepsItsBaselineAndCountsInTheNextReading)
+{
+    g_system.groups = HalfBusy();
+    UseKernelQueries(WINDOWS_10);
+    Tick();
+    ASSERT_EQ(Tick(), 50);
 
     // No time passed at all.
     g_system.log.clear();
     uint32_t usage = 12345;
     EXPECT_FALSE(ReadUsageFromKernelTimes(usage)) << "read " << usage;
     EXPECT_EQ(Tick(), 50);
+
+    // Two spans of 0.6 ms a processor, all busy and then all idle: each alone too short, together
+    // one reading.
+    const uint64_t SHORT = 6000;
+    for (Processor& p : g_system.groups[0]) p.idlePercent = p.reportedIdlePercent = 0;
+    EXPECT_EQ(Tick(nullptr, SHORT), -1);
+    for (Processor& p : g_system.groups[0]) p.idlePercent = p.reportedIdlePercent = 100;
+    EXPECT_EQ(Tick(nullptr, SHORT), 50);
 }
 
 // The statistic of Windows 95, 98 and Me comes first wherever it exists; only where it does not
 // is the kernel asked.
 TEST_F(KernelTimes, TheStatisticOfWindows9xComesFirstAndTheKernelIsAskedOnlyWithoutIt)
 {
-    g_system.groups = Windows11Sample();
+    g_system.groups = HalfBusy();
     UseKernelQueries(WINDOWS_10);
     RestoreEmptySampleKey();
     PrimeProcessorStats();
@@ -279,7 +367,7 @@ TEST_F(KernelTimes, TheStatisticOfWindows9xComesFirstAndTheKernelIsAskedOnlyWith
     PassSpan();
     EXPECT_TRUE(ReadProcessorUsage(usage));
     EXPECT_EQ(usage, 50u) << "from the snapshot that priming took";
-    EXPECT_EQ(g_system.log, "8:4 42:4 ");
+    EXPECT_EQ(g_system.log, "8:4 ");
 }
 
 }  // namespace
