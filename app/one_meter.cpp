@@ -4,6 +4,8 @@
 // nothing that would stop the next start.
 #include "app/one_meter.h"
 
+#include <cstring>
+
 #include "res/resource.h"
 
 namespace {
@@ -41,8 +43,23 @@ HANDLE CreateSlot(bool* existed)
     return nullptr;
 }
 
-// The running meter's dialog and process as published, or null while there is no dialog of that
-// process under the published handle (not set up yet, or already gone).
+// Whether a window is a meter dialog: of the dialog class, with the caption of the program's own
+// meter dialog. A second start runs before WinMain keeps the module's handle, so it asks for it.
+bool IsMeterDialog(HWND window)
+{
+    char className[16] = "", caption[64] = "", text[64] = "";
+    // "#32770" is the name Windows gives the dialog class.
+    if (!GetClassNameA(window, className, sizeof className) || strcmp(className, "#32770") != 0) return false;
+    if (!LoadStringA(GetModuleHandleA(nullptr), IDS_METER_CAPTION, caption, sizeof caption)) return false;
+    // For another process's window this reads the caption that the system keeps, sending no
+    // message, so a meter that hangs cannot hang this start. A longer caption is cut and differs.
+    GetWindowTextA(window, text, sizeof text);
+    return strcmp(text, caption) == 0;
+}
+
+// The running meter's dialog and process as published, or null while there is no meter dialog of
+// that process under the published handle (not set up yet, or already gone and its handle now
+// naming another window).
 HWND PublishedMeter(HANDLE mapping, DWORD* process)
 {
     const auto* slot = static_cast<const MeterSlot*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, sizeof(MeterSlot)));
@@ -52,7 +69,7 @@ HWND PublishedMeter(HANDLE mapping, DWORD* process)
     UnmapViewOfFile(slot);
     DWORD owner = 0;
     if (!window || !GetWindowThreadProcessId(window, &owner) || owner != *process) return nullptr;
-    return window;
+    return IsMeterDialog(window) ? window : nullptr;
 }
 
 // Shows the running meter's dialog and brings it to the front, as its Properties item does.

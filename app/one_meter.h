@@ -15,7 +15,8 @@ void PublishMeterWindow(HWND hwnd);
 
 // What the running meter publishes in the named memory (also read by the tests' helper): its
 // process at once, its dialog once that is set up. The handle of a dialog that is gone can later
-// name another window; only a window of the meter's own process is taken for its dialog.
+// name another window; only a dialog of the meter's own process, with the meter dialog's caption,
+// is taken for its dialog and sent the command.
 struct MeterSlot {
     volatile LONG window;    // the meter dialog, 0 until it is set up
     volatile DWORD process;  // the meter's process id

@@ -51,3 +51,9 @@ SeenEvent DisplayStateEvent(bool haveValue, uint32_t state)
     if (state == 1 || state == 2) return SeenEvent::DisplayOn;
     return SeenEvent::None;
 }
+
+SeenEvent MonitorPowerEvent(bool haveValue, uint32_t state)
+{
+    if (!haveValue || state > 1) return SeenEvent::None;
+    return state == 0 ? SeenEvent::DisplayOff : SeenEvent::DisplayOn;
+}

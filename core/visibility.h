@@ -48,3 +48,7 @@ SeenEvent PowerEvent(uint32_t code);
 // The display-state value of a power-setting notification (0 off, 1 on, 2 dimmed), given only
 // when it is a whole 4-byte value: anything else says nothing.
 SeenEvent DisplayStateEvent(bool haveValue, uint32_t state);
+
+// The same for the monitor's power, which Windows Vista and 7 report instead (0 off, 1 on): it
+// knows no dimmed state, so any other value says nothing.
+SeenEvent MonitorPowerEvent(bool haveValue, uint32_t state);

@@ -24,4 +24,7 @@
 #define IDS_HINT_TITLE     201
 #define IDS_HINT_TEXT      202
 
+/* String table: the meter dialog's caption, by which a second start knows the running meter */
+#define IDS_METER_CAPTION  203
+
 #endif

@@ -50,10 +50,10 @@ FUNCTIONS_WINDOWS_95_HAS = {
     },
     "shell32.dll": {"Shell_NotifyIconA"},
     "user32.dll": {
-        "CreateIcon", "DestroyIcon", "DialogBoxParamA", "EndDialog", "FindWindowA", "GetCursorPos",
-        "GetDlgItem", "GetSubMenu", "GetSysColor", "GetSystemMetrics", "GetWindowThreadProcessId",
-        "KillTimer", "LoadMenuA", "LoadStringA", "MsgWaitForMultipleObjects", "PostMessageA",
-        "RegisterWindowMessageA", "SendMessageA", "SendMessageTimeoutA", "SetDlgItemTextA",
+        "CreateIcon", "DestroyIcon", "DialogBoxParamA", "EndDialog", "FindWindowA", "GetClassNameA",
+        "GetCursorPos", "GetDlgItem", "GetSubMenu", "GetSysColor", "GetSystemMetrics", "GetWindowTextA",
+        "GetWindowThreadProcessId", "KillTimer", "LoadMenuA", "LoadStringA", "MsgWaitForMultipleObjects",
+        "PostMessageA", "RegisterWindowMessageA", "SendMessageA", "SendMessageTimeoutA", "SetDlgItemTextA",
         "SetForegroundWindow", "SetTimer", "ShowWindow", "SystemParametersInfoA", "TrackPopupMenu",
     },
 }

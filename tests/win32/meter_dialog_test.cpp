@@ -407,6 +407,18 @@ void CALLBACK CloseTheMenu(HWND, UINT, UINT_PTR id, DWORD)
 TEST_F(MeterDialog, TheIconsMenuOpensWithTheMeterInTheForegroundAndAMessageFollowsIt)
 {
     PumpFor(300);
+    // The dialog was created in front; as when the user works elsewhere, another window takes the
+    // foreground, so that only the meter's own request brings the dialog back in front of its menu.
+    struct Window {
+        HWND hwnd;
+        ~Window() { DestroyWindow(hwnd); }
+    } elsewhere = {CreateWindowExA(0, "STATIC", "Elsewhere", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 200, 100,
+                                   nullptr, nullptr, g_hInstance, nullptr)};
+    ASSERT_NE(elsewhere.hwnd, nullptr);
+    SetForegroundWindow(elsewhere.hwnd);
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == elsewhere.hwnd; }, 10000))
+        << "the other window never came to the front; the foreground is " << GetForegroundWindow();
+
     g_nullsAfterMenu = 0;
     g_menuReturned = false;
     g_foregroundDuringMenu = nullptr;
@@ -414,7 +426,7 @@ TEST_F(MeterDialog, TheIconsMenuOpensWithTheMeterInTheForegroundAndAMessageFollo
     SendMessageA(dlg, WM_NOTIFYICON, 2, WM_RBUTTONDOWN);  // returns once the menu has closed
     g_menuReturned = true;
     PumpFor(500);
-    EXPECT_EQ(g_foregroundDuringMenu, dlg);
+    EXPECT_EQ(g_foregroundDuringMenu, dlg) << "the other window is " << elsewhere.hwnd;
     EXPECT_GE(g_nullsAfterMenu, 1);
     EXPECT_FALSE(IsWindowVisible(dlg)) << "the menu showed the dialog";
 }

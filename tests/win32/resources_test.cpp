@@ -254,6 +254,17 @@ TEST(Resources, MeterDialogIsAClassicTemplateAsLaidOut)
     EXPECT_EQ(d.items, expected);
 }
 
+// A second start knows the running meter's dialog by its caption, which it takes from the string
+// table: both must say the same.
+TEST(Resources, TheMeterDialogsCaptionIsInTheStringTableToo)
+{
+    const Resource res = Find(RT_DIALOG, IDD_METER);
+    ASSERT_NE(res.data, nullptr);
+    char text[64] = "";
+    EXPECT_GT(LoadStringA(GetModuleHandleA(nullptr), IDS_METER_CAPTION, text, sizeof text), 0);
+    EXPECT_EQ(std::string(text), ParseDialog(res.data).caption);
+}
+
 TEST(Resources, AboutBoxIsAnExtendedTemplateAsLaidOut)
 {
     const Resource res = Find(RT_DIALOG, IDD_ABOUT);
