@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "core/retry.h"
 #include "settings/system.h"
 
 SessionCalls g_sessionCalls;
@@ -23,10 +24,7 @@ constexpr GUID MONITOR_POWER_ON = {0x02731015, 0x4510, 0x4526, {0x99, 0xE6, 0xE5
 
 bool g_sessionWatched;
 HPOWERNOTIFY g_displayWatch;
-DWORD g_lastTry;
-DWORD g_retryAfter;  // ms; doubles with every refusal up to RETRY_LIMIT
-constexpr DWORD FIRST_RETRY_MS = 1000;
-constexpr DWORD RETRY_LIMIT_MS = 60000;
+RetryWait g_sessionRetry;  // after a refusal: a second, doubling up to about a minute
 
 void FindSessionCalls()
 {
@@ -63,8 +61,9 @@ HPOWERNOTIFY WatchDisplay(HWND hwnd)
 
 void TryWatchSession(HWND hwnd)
 {
-    g_lastTry = GetTickCount();
     g_sessionWatched = g_sessionCalls.registerSession(hwnd, NOTIFY_FOR_THIS_SESSION_ONLY) != FALSE;
+    if (g_sessionWatched) RetrySucceeded(g_sessionRetry);
+    else RetryRefused(g_sessionRetry, GetTickCount());
 }
 
 }  // namespace
@@ -72,7 +71,7 @@ void TryWatchSession(HWND hwnd)
 void WatchSession(HWND hwnd)
 {
     if (!g_sessionCalls.found) FindSessionCalls();
-    g_retryAfter = FIRST_RETRY_MS;
+    g_sessionRetry = RetryWait{};
     if (g_sessionCalls.registerSession) TryWatchSession(hwnd);
     // Windows reports the display's current state right after this.
     if (g_sessionCalls.registerPower) g_displayWatch = WatchDisplay(hwnd);
@@ -81,9 +80,7 @@ void WatchSession(HWND hwnd)
 void RetryWatchSession(HWND hwnd)
 {
     if (g_sessionWatched || !g_sessionCalls.registerSession) return;
-    if (GetTickCount() - g_lastTry < g_retryAfter) return;
-    TryWatchSession(hwnd);
-    if (g_retryAfter < RETRY_LIMIT_MS) g_retryAfter *= 2;
+    if (RetryDue(g_sessionRetry, GetTickCount())) TryWatchSession(hwnd);
 }
 
 void UnwatchSession(HWND hwnd)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <wtsapi32.h>
+
 #include <string>
 #include <vector>
 
@@ -359,12 +361,12 @@ TEST_F(MeterDialog, ReportsOfWhoCanSeeSilenceTheMeterAndAnyUseOfItsIconsEndsTheS
         WPARAM wParam;
         LPARAM lParam;
     };
-    const Message lock = {WM_WTSSESSION_CHANGE, 7, 0};
+    const Message lock = {WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0};
     const struct {
         const char* what;
         Message unseen, seen;
     } cases[] = {
-        {"a lock, an unlock", lock, {WM_WTSSESSION_CHANGE, 8, 0}},
+        {"a lock, an unlock", lock, {WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0}},
         {"a suspend, a resume", {WM_POWERBROADCAST, PBT_APMSUSPEND, 0}, {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0}},
         {"the display off, on", {WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&g_displayOff)},
          {WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&g_displayOn)}},
