@@ -41,7 +41,7 @@ add_library(meter_app STATIC app/meter_dialog.cpp app/one_meter.cpp)
 target_link_libraries(meter_app PUBLIC meter_win PRIVATE cyclowisp_product)
 
 # The program: a GUI-subsystem executable that needs no DLL beyond Windows' own, stripped, with
-# unused code and data dropped. The trackbar class is there before the dialog is created because
+# unused code dropped. The trackbar class is there before the dialog is created because
 # shell32, which the icons need, loads the common controls, and they register it; where Windows
 # reads the manifest, it gives the dialog Common Controls 6's slider instead, loading that DLL when
 # the dialog asks for the class (seen under Wine: no registering call of ours needed). The linker
@@ -50,7 +50,6 @@ target_link_libraries(meter_app PUBLIC meter_win PRIVATE cyclowisp_product)
 if(TARGET meter_res)
   add_executable(cyclowis WIN32 app/main.cpp)
   target_link_libraries(cyclowis PRIVATE meter_app meter_win meter_res cyclowisp_product)
-  target_compile_options(cyclowis PRIVATE -ffunction-sections -fdata-sections)
   target_link_options(cyclowis PRIVATE -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
   set_target_properties(cyclowis PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()

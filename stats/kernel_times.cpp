@@ -24,16 +24,12 @@ bool g_idleRefused;  // the system does not know class 42: not asked again
 bool g_exRefused;    // nor the grouped query: refused, or failed too often in a row
 int g_exFailures;    // grouped reads that failed in a row
 
-// The buffers below are zero at start. With -fdata-sections MinGW's compiler puts such data into
-// .data, where every byte takes room in the program file (160 KiB here); in .bss it takes none.
-#define IN_BSS __attribute__((section(".bss")))
-
 // What one group's queries write, reused for every group and every tick.
-IN_BSS PerformanceRecord g_performance[GROUP_PROCESSORS];
-IN_BSS IdleRecord g_idleRecords[GROUP_PROCESSORS];
+PerformanceRecord g_performance[GROUP_PROCESSORS];
+IdleRecord g_idleRecords[GROUP_PROCESSORS];
 
 // Two snapshots in turn: the one taken now goes where the one before the previous was.
-IN_BSS CpuTimes g_snapshots[2][MAX_PROCESSORS];
+CpuTimes g_snapshots[2][MAX_PROCESSORS];
 uint32_t g_counts[2];
 int g_next;
 bool g_haveBaseline;
