@@ -198,44 +198,37 @@ TEST(ProcessorTimes, AProcessorWhosePerformanceRecordLaggedIsIdleForItsSpanNotNe
     }
 }
 
-TEST(ProcessorTimes, ADifferentCountATimeGoingBackOrSumsBeyond64BitsStartAfresh)
+// No reading either way; the result says which snapshot the next span starts from.
+TEST(ProcessorTimes, SnapshotsThatDoNotFitStartAfreshAndTooShortASpanKeepsItsBaseline)
 {
     const CpuTimes zero = Cpu(0, 0, 0);
     const CpuTimes busy = Cpu(50 * MS, 100 * MS, 100 * MS);
-    const Span cases[] = {
-        {"a processor more", Times(47, zero), Times(48, busy)},
-        {"a processor less", Times(48, zero), Times(47, busy)},
-        {"no processors", {}, {}},
-        {"kernel time went back on one processor", Times(3, zero) + Times(1, busy), Times(4, Cpu(60 * MS, 90 * MS, 200 * MS))},
-        {"user time went back", {busy}, {Cpu(60 * MS, 200 * MS, 90 * MS)}},
-        {"idle time went back", {busy}, {Cpu(40 * MS, 200 * MS, 200 * MS)}},
-        {"the idle record went back", {Cpu(0, 0, 0, 50 * MS)}, {Cpu(50 * MS, 100 * MS, 100 * MS, 40 * MS)}},
-        {"a processor's kernel + user beyond 64 bits", {zero}, {Cpu(0, uint64_t{1} << 63, uint64_t{1} << 63)}},
-        {"summed totals beyond 64 bits", Times(2, zero), Times(2, Cpu(0, uint64_t{1} << 63, 0))},
+    constexpr SpanResult AFRESH = SpanResult::Unusable, SHORT = SpanResult::TooShort;
+    const struct {
+        Span span;
+        SpanResult result;
+    } cases[] = {
+        {{"a processor more", Times(47, zero), Times(48, busy)}, AFRESH},
+        {{"a processor less", Times(48, zero), Times(47, busy)}, AFRESH},
+        {{"no processors", {}, {}}, AFRESH},
+        {{"kernel time went back on one processor", Times(3, zero) + Times(1, busy), Times(4, Cpu(60 * MS, 90 * MS, 200 * MS))},
+         AFRESH},
+        {{"user time went back", {busy}, {Cpu(60 * MS, 200 * MS, 90 * MS)}}, AFRESH},
+        {{"idle time went back", {busy}, {Cpu(40 * MS, 200 * MS, 200 * MS)}}, AFRESH},
+        {{"the idle record went back", {Cpu(0, 0, 0, 50 * MS)}, {Cpu(50 * MS, 100 * MS, 100 * MS, 40 * MS)}}, AFRESH},
+        {{"a processor's kernel + user beyond 64 bits", {zero}, {Cpu(0, uint64_t{1} << 63, uint64_t{1} << 63)}}, AFRESH},
+        {{"summed totals beyond 64 bits", Times(2, zero), Times(2, Cpu(0, uint64_t{1} << 63, 0))}, AFRESH},
+        {{"equal snapshots", {busy}, {busy}}, SHORT},
+        {{"only idle time passed, kernel and user did not", {zero}, {Cpu(MS, 0, 0)}}, SHORT},
+        {{"only the idle record moved", {Cpu(0, 0, 0, 0)}, {Cpu(0, 0, 0, 5 * MS)}}, SHORT},
+        {{"less than 1 ms per processor", Times(4, zero), Times(4, Cpu(0, MS - 1, 0))}, SHORT},
+        {{"4 ms on one of four processors, one short", Times(4, zero), Times(1, Cpu(0, 4 * MS - 1, 0)) + Times(3, zero)},
+         SHORT},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.span.what);
         uint32_t usage = 12345;
-        EXPECT_EQ(Measure(c.previous, c.current, usage), SpanResult::Unusable);
-        EXPECT_EQ(usage, 12345u);
-    }
-}
-
-TEST(ProcessorTimes, ASpanOfLessThan1MsPerProcessorIsTooShort)
-{
-    const CpuTimes zero = Cpu(0, 0, 0);
-    const CpuTimes busy = Cpu(50 * MS, 100 * MS, 100 * MS);
-    const Span cases[] = {
-        {"equal snapshots", {busy}, {busy}},
-        {"only idle time passed, kernel and user did not", {zero}, {Cpu(MS, 0, 0)}},
-        {"only the idle record moved", {Cpu(0, 0, 0, 0)}, {Cpu(0, 0, 0, 5 * MS)}},
-        {"less than 1 ms per processor", Times(4, zero), Times(4, Cpu(0, MS - 1, 0))},
-        {"4 ms on one of four processors, one short", Times(4, zero), Times(1, Cpu(0, 4 * MS - 1, 0)) + Times(3, zero)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        uint32_t usage = 12345;
-        EXPECT_EQ(Measure(c.previous, c.current, usage), SpanResult::TooShort);
+        EXPECT_EQ(Measure(c.span.previous, c.span.current, usage), c.result);
         EXPECT_EQ(usage, 12345u);
     }
 }
